@@ -5,9 +5,7 @@
 
 void RuntimeEntry() {
     RuntimeStartup();
-    for (int32_t k = 0; k < kStringSlotCount; ++k) {
-        Runtime.StringSlots[k] = NewString(0);
-    }
+    CreateStringSlots();
     Runtime.ExitCode = MainRoutine();
     // Registered strings, the registry and the lock go with the process.
     ExitProcess(static_cast<UINT>(Runtime.ExitCode));

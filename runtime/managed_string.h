@@ -30,6 +30,9 @@ extern RuntimeGlobals Runtime;
 // Prepares the lock, the heap handle and an empty registry.
 void RuntimeStartup();
 
+// Creates the string slots as empty registered strings, in slot order.
+void CreateStringSlots();
+
 // A new registered string of n NUL characters.
 ManagedString NewString(int32_t n);
 

@@ -40,6 +40,12 @@ void RequireString(ManagedString s) {
     }
 }
 
+void CreateStringSlots() {
+    for (int32_t k = 0; k < kStringSlotCount; ++k) {
+        Runtime.StringSlots[k] = NewString(0);
+    }
+}
+
 int32_t StringLength(ManagedString s) {
     int32_t length = 0;
     RequireString(s);

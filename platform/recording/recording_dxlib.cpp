@@ -87,6 +87,9 @@ int32_t dxScreenFlip(void) { return Record("dxScreenFlip", {}, 0); }
 
 int32_t dxProcessMessage(void) {
     const int32_t frame = recording::framesBegun++;
+    if (recording::currentScript.beforeFrame) {
+        recording::currentScript.beforeFrame(frame);
+    }
     const bool quit = recording::From(recording::currentScript.quitFromFrame, frame) ||
                       frame >= recording::currentScript.frameLimit;
     return Record("dxProcessMessage", {}, quit ? -1 : 0);

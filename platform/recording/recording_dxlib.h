@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ struct Script {
     std::map<std::string, int32_t> loadResults;  // by file name; others get 0, 1, 2, ...
     // Stops a test that forgot to script a quit: from this frame on, quit.
     int32_t frameLimit = 100000;
+    // Runs at the start of each frame, before dxProcessMessage answers, so a
+    // test can look at or set the game's state between frames.
+    std::function<void(int32_t frame)> beforeFrame;
 };
 
 // Starts afresh with this script; forgets the calls recorded so far.
