@@ -1,0 +1,203 @@
+// CompareStringA as the runtime calls it: the system locale, no flags.
+//
+// Only kernel32.h is used here, so the same cases run against the Windows
+// function itself; what holds only for our POSIX layer is in
+// compare_string_posix_test.cpp.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kernel32.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+
+int Compare(std::string_view a, std::string_view b) {
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size()));
+}
+
+// The order the other way round: less and greater trade places.
+int Swapped(int result) {
+    return result == 0 ? 0 : 4 - result;
+}
+
+struct MeasuredPair {
+    std::string_view left;
+    std::string_view right;
+    int result;
+};
+
+// Results of the Windows function on a code page 932 system. Both operands are
+// passed with explicit counts; the ones without a NUL are also passed as
+// NUL-terminated strings.
+constexpr MeasuredPair kMeasured[] = {
+    {"a", "B", CSTR_LESS_THAN},           {"a", "A", CSTR_LESS_THAN},
+    {"A", "a", CSTR_GREATER_THAN},        {"abc", "ABC", CSTR_LESS_THAN},
+    {"ABC", "abd", CSTR_LESS_THAN},       {"co-op", "coop", CSTR_GREATER_THAN},
+    {"coop", "co-op", CSTR_LESS_THAN},    {"co-op", "cop", CSTR_LESS_THAN},
+    {"can't", "cant", CSTR_GREATER_THAN}, {"a-b", "a'b", CSTR_GREATER_THAN},
+    {"-a", "a", CSTR_GREATER_THAN},       {"co-op", "co'op", CSTR_GREATER_THAN},
+    {"a", "a-", CSTR_LESS_THAN},          {"ab", "a-b", CSTR_LESS_THAN},
+    {"a b", "ab", CSTR_LESS_THAN},        {"a_b", "ab", CSTR_LESS_THAN},
+    {"file10", "file9", CSTR_LESS_THAN},  {"!", "-", CSTR_GREATER_THAN},
+    {"Z", "a", CSTR_GREATER_THAN},        {"", "a", CSTR_LESS_THAN},
+    {"a\0b"sv, "a\0c"sv, CSTR_LESS_THAN}, {"a"sv, "a\0"sv, CSTR_EQUAL},
+};
+
+TEST(CompareStringA, ReproducesTheMeasuredPairs) {
+    for (const MeasuredPair& pair : kMeasured) {
+        SCOPED_TRACE(testing::Message() << '"' << pair.left << "\" vs \"" << pair.right << '"');
+        EXPECT_EQ(pair.result, Compare(pair.left, pair.right));
+        EXPECT_EQ(Swapped(pair.result), Compare(pair.right, pair.left));
+        const bool terminated = pair.left.find('\0') == std::string_view::npos &&
+                                pair.right.find('\0') == std::string_view::npos;
+        if (terminated) {
+            EXPECT_EQ(pair.result, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, pair.left.data(), -1,
+                                                  pair.right.data(), -1));
+        }
+    }
+}
+
+// The printable characters from lowest to highest.
+constexpr std::string_view kPrintableOrder =
+    "'- !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>0123456789"
+    "aAbBcCdDeEfFgGhHiIjJkKlLmMnNoOpPqQrRsStTuUvVwWxXyYzZ";
+
+TEST(CompareStringA, RanksEveryPrintableCharacter) {
+    ASSERT_EQ(95u, kPrintableOrder.size());
+    for (size_t i = 0; i < kPrintableOrder.size(); ++i) {
+        const std::string_view low = kPrintableOrder.substr(i, 1);
+        EXPECT_EQ(CSTR_EQUAL, Compare(low, low)) << low;
+        for (size_t j = i + 1; j < kPrintableOrder.size(); ++j) {
+            const std::string_view high = kPrintableOrder.substr(j, 1);
+            EXPECT_EQ(CSTR_LESS_THAN, Compare(low, high)) << low << " vs " << high;
+            EXPECT_EQ(CSTR_GREATER_THAN, Compare(high, low)) << high << " vs " << low;
+        }
+    }
+}
+
+TEST(CompareStringA, EqualTextComparesEqual) {
+    for (const std::string_view text : {""sv, "a"sv, "Hello, world!"sv, "co-op"sv, "can't"sv,
+                                        "A-b'C d"sv, "0123456789"sv, "\x82\xa0\x82\xa2"sv}) {
+        const std::string copy(text);  // another buffer: the content decides, not the address
+        EXPECT_EQ(CSTR_EQUAL, Compare(text, copy)) << text;
+        EXPECT_EQ(CSTR_EQUAL, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text.data(),
+                                             static_cast<int>(text.size()), copy.c_str(), -1))
+            << text;
+    }
+}
+
+TEST(CompareStringA, CaseAloneNeverComparesEqual) {
+    EXPECT_NE(CSTR_EQUAL, Compare("hello", "Hello"));
+    EXPECT_NE(CSTR_EQUAL, Compare("HELLO", "hello"));
+    EXPECT_NE(CSTR_EQUAL, Compare("co-Op", "co-op"));
+}
+
+TEST(CompareStringA, MinusOneCountStopsAtTheNul) {
+    const char text[] = "abc\0zzz";
+    EXPECT_EQ(CSTR_EQUAL, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text, -1, "abc", 3));
+    EXPECT_EQ(CSTR_LESS_THAN, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text, -1, "abd", -1));
+    // An explicit count looks past the NUL.
+    EXPECT_EQ(CSTR_GREATER_THAN, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text, 7, "abc", -1));
+    // Shorter counts cut the text.
+    EXPECT_EQ(CSTR_EQUAL, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, "abcdef", 2, "abxyz", 2));
+    EXPECT_EQ(CSTR_EQUAL, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, "abc", 0, "", -1));
+}
+
+TEST(CompareStringA, NullTextWithAnyLengthIsAnError) {
+    EXPECT_EQ(0, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, -1, "a", -1));
+    EXPECT_EQ(0, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, "a", -1, nullptr, -1));
+    EXPECT_EQ(0, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, 3, "abc", 3));
+    EXPECT_EQ(0, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, "abc", 3, nullptr, 3));
+}
+
+// Code page 932 text: kana in their dictionary order, after Latin letters and
+// digits. Written as Shift-JIS bytes.
+constexpr std::string_view kA = "\x82\xa0";                      // あ
+constexpr std::string_view kI = "\x82\xa2";                      // い
+constexpr std::string_view kU = "\x82\xa4";                      // う
+constexpr std::string_view kKa = "\x82\xa9";                     // か
+constexpr std::string_view kGa = "\x82\xaa";                     // が
+constexpr std::string_view kNihon = "\x82\xc9\x82\xd9\x82\xf1";  // にほん
+
+TEST(CompareStringA, OrdersKanaInDictionaryOrder) {
+    const std::string_view ascending[] = {"1", "z", kA, kI, kU, kKa, kGa};
+    for (size_t i = 0; i < std::size(ascending); ++i) {
+        for (size_t j = i + 1; j < std::size(ascending); ++j) {
+            EXPECT_EQ(CSTR_LESS_THAN, Compare(ascending[i], ascending[j])) << i << " vs " << j;
+            EXPECT_EQ(CSTR_GREATER_THAN, Compare(ascending[j], ascending[i])) << j << " vs " << i;
+        }
+    }
+    const std::string nihongo = std::string(kNihon) + "\x82\xb2";  // にほんご
+    EXPECT_EQ(CSTR_LESS_THAN, Compare(kNihon, nihongo));
+    EXPECT_EQ(CSTR_GREATER_THAN, Compare(nihongo, kNihon));
+    EXPECT_EQ(CSTR_EQUAL, Compare(nihongo, std::string(nihongo)));
+}
+
+// Seeded random ASCII text over characters that tie at some level (case pairs,
+// skipped characters, NUL), so that all three levels are reached often.
+class RandomAscii {
+  public:
+    explicit RandomAscii(uint32_t seed) : engine_(seed) {}
+
+    std::string Next() {
+        static constexpr std::string_view kAlphabet = "aAbB-' _0\0"sv;
+        std::string text(engine_() % 6, ' ');
+        for (char& c : text) {
+            c = kAlphabet[engine_() % kAlphabet.size()];
+        }
+        return text;
+    }
+
+  private:
+    std::mt19937 engine_;  // the same sequence on every platform
+};
+
+TEST(CompareStringA, RandomAsciiIsAntisymmetricAndTransitive) {
+    RandomAscii random(20240611u);
+    std::vector<std::string> pool;
+    for (int i = 0; i < 300; ++i) {
+        pool.push_back(random.Next());
+        if (i % 3 == 0) {
+            // The same text with a NUL in it, which weighs nothing: a tie.
+            std::string withNul = pool.back();
+            withNul.insert(withNul.begin() + static_cast<std::ptrdiff_t>(i % (withNul.size() + 1)),
+                           '\0');
+            pool.push_back(withNul);
+        }
+    }
+    std::mt19937 pick(7u);
+    int equalPairs = 0;
+    for (int trial = 0; trial < 20000; ++trial) {
+        const std::string& a = pool[pick() % pool.size()];
+        const std::string& b = pool[pick() % pool.size()];
+        const std::string& c = pool[pick() % pool.size()];
+        const int ab = Compare(a, b);
+        const int bc = Compare(b, c);
+        const int ac = Compare(a, c);
+        ASSERT_NE(0, ab);
+        ASSERT_EQ(Swapped(ab), Compare(b, a)) << '"' << a << "\" \"" << b << '"';
+        equalPairs += ab == CSTR_EQUAL && a != b;
+        // a <= b <= c gives a <= c, strictly when either step is strict.
+        if (ab != CSTR_GREATER_THAN && bc != CSTR_GREATER_THAN) {
+            const int expected = ab == CSTR_EQUAL && bc == CSTR_EQUAL ? CSTR_EQUAL : CSTR_LESS_THAN;
+            ASSERT_EQ(expected, ac) << '"' << a << "\" \"" << b << "\" \"" << c << '"';
+        }
+        if (ab != CSTR_LESS_THAN && bc != CSTR_LESS_THAN) {
+            const int expected =
+                ab == CSTR_EQUAL && bc == CSTR_EQUAL ? CSTR_EQUAL : CSTR_GREATER_THAN;
+            ASSERT_EQ(expected, ac) << '"' << a << "\" \"" << b << "\" \"" << c << '"';
+        }
+    }
+    // Ties between different texts must occur, or equality was never put to the test.
+    EXPECT_GT(equalPairs, 20);
+}
+
+}  // namespace
