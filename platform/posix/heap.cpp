@@ -1,5 +1,7 @@
 // Process heap on POSIX: the C allocator behind the Windows heap calls.
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,6 +28,13 @@ bool InjectedFailure() {
     return false;
 }
 
+// No block can be larger than a pointer difference can span. Refusing such
+// sizes here also keeps them from the sanitizers' allocators, which stop the
+// process on them instead of returning null.
+bool ImpossibleSize(SIZE_T bytes) {
+    return bytes > static_cast<SIZE_T>(PTRDIFF_MAX);
+}
+
 }  // namespace
 
 void PosixHeapFailAfter(int64_t successes) {
@@ -34,10 +43,12 @@ void PosixHeapFailAfter(int64_t successes) {
 
 extern "C" {
 
-HANDLE GetProcessHeap(void) { return &processHeapTag; }
+HANDLE GetProcessHeap(void) {
+    return &processHeapTag;
+}
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-    if (heap == nullptr || InjectedFailure()) {
+    if (heap == nullptr || ImpossibleSize(bytes) || InjectedFailure()) {
         return nullptr;
     }
     // Windows gives a distinct block for a request of zero bytes.
@@ -47,7 +58,7 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes) {
     (void)flags;
-    if (heap == nullptr || block == nullptr || InjectedFailure()) {
+    if (heap == nullptr || block == nullptr || ImpossibleSize(bytes) || InjectedFailure()) {
         return nullptr;
     }
     return std::realloc(block, bytes == 0 ? 1 : bytes);

@@ -110,6 +110,23 @@ TEST(Heap, ReAllocKeepsContentsGrowingAndShrinking) {
     EXPECT_TRUE(HeapFree(heap, 0, block));
 }
 
+TEST(Heap, ImpossibleSizesFailWithNull) {
+    HANDLE heap = GetProcessHeap();
+    const SIZE_T impossible[] = {SIZE_MAX, SIZE_MAX - 4, SIZE_MAX / 2 + 1};
+    for (const SIZE_T bytes : impossible) {
+        EXPECT_EQ(nullptr, HeapAlloc(heap, 0, bytes)) << bytes;
+        EXPECT_EQ(nullptr, HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes)) << bytes;
+    }
+    void* block = HeapAlloc(heap, 0, 16);
+    ASSERT_NE(nullptr, block);
+    Fill(block, 16);
+    for (const SIZE_T bytes : impossible) {
+        EXPECT_EQ(nullptr, HeapReAlloc(heap, 0, block, bytes)) << bytes;
+    }
+    EXPECT_TRUE(HoldsPattern(block, 16));  // the old block stays
+    EXPECT_TRUE(HeapFree(heap, 0, block));
+}
+
 TEST(Heap, FreeOfNullIsAccepted) {
     EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, nullptr));
 }
