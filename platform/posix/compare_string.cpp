@@ -256,6 +256,9 @@ const UCollator* JapaneseCollator() {
 
 // UTF-16 text of a code page 932 operand; false if the conversion fails.
 bool DecodeCp932(UConverter* converter, std::string_view text, std::vector<UChar>& out) {
+    if (text.size() >= static_cast<size_t>(INT32_MAX)) {
+        return false;  // more than ICU's lengths can count
+    }
     // Each byte gives at most one UTF-16 unit in this code page; the preflight
     // below covers anything else.
     out.resize(text.size() + 1);
