@@ -1,0 +1,55 @@
+# Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the posix thread
+# model, so std::thread and std::mutex work) and runs what was built under wine.
+#
+#   cmake --preset mingw                 (or -DCMAKE_TOOLCHAIN_FILE=<this file>)
+#
+# Packages: g++-mingw-w64-x86-64-posix, wine, wine64 (tools/windows.sh installs them).
+
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(GAME_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${GAME_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${GAME_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${GAME_MINGW_TRIPLET}-windres)
+
+# Headers and libraries of the target come only from the mingw sysroot (and
+# from whatever the caller adds to CMAKE_FIND_ROOT_PATH, such as a cross-built
+# SDL2); programs still come from the build machine.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${GAME_MINGW_TRIPLET})
+if(GAME_MINGW_DEPS)
+    # Where tools/windows.sh installs the libraries it cross-builds (SDL2).
+    list(APPEND CMAKE_FIND_ROOT_PATH ${GAME_MINGW_DEPS})
+endif()
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The executables and the graphics library carry their own copies of libgcc,
+# libstdc++ and winpthread, so they run under wine (or on a bare Windows) with
+# no compiler DLLs beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
+
+# Tests run under wine: 64-bit wine directly (the /usr/bin/wine wrapper looks
+# for a 32-bit wine first and complains), with its own prefix inside the build
+# tree so no one's home directory is touched, and no debug channels. The system
+# locale is Japanese, so the ANSI code page is 932 as on the machines the game
+# was made for; wine takes it from LC_ALL, which overrides any test's own.
+# mscoree and mshtml are left out so a fresh prefix does not ask for Mono or Gecko.
+find_program(GAME_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT GAME_WINE)
+    find_program(GAME_WINE NAMES wine64 wine)
+endif()
+set(GAME_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix for running the tests")
+if(GAME_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${CMAKE_COMMAND} -E env WINEPREFIX=${GAME_WINEPREFIX} WINEARCH=win64 WINEDEBUG=-all
+        WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ja_JP.UTF-8 ${GAME_WINE})
+endif()
+
+# List the tests when ctest runs rather than at build time, so building does
+# not need wine and a fresh prefix is made once, by the first test run.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
