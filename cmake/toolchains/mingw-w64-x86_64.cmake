@@ -21,6 +21,16 @@ if(GAME_MINGW_DEPS)
     # Where tools/windows.sh installs the libraries it cross-builds (SDL2).
     list(APPEND CMAKE_FIND_ROOT_PATH ${GAME_MINGW_DEPS})
 endif()
+# This file is read again for each try_compile; it must see the same prefix.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES GAME_MINGW_DEPS)
+# pkg-config, if anything asks it, sees the target's .pc files and not the
+# build machine's.
+set(GAME_MINGW_PKG_CONFIG_LIBDIR /usr/${GAME_MINGW_TRIPLET}/lib/pkgconfig)
+if(GAME_MINGW_DEPS)
+    string(PREPEND GAME_MINGW_PKG_CONFIG_LIBDIR "${GAME_MINGW_DEPS}/lib/pkgconfig:")
+endif()
+set(ENV{PKG_CONFIG_LIBDIR} "${GAME_MINGW_PKG_CONFIG_LIBDIR}")
+set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
