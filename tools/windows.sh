@@ -139,11 +139,14 @@ fi
 
 # --- Wine ---------------------------------------------------------------------
 # The same settings the tests get from the toolchain file (CMAKE_CROSSCOMPILING_EMULATOR).
+# LC_ALL only for wine itself (it makes the system code page 932); the build
+# machine's own tools keep their locale.
 export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+run_wine() { env LC_ALL=ja_JP.UTF-8 "$wine" "$@"; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     step "making the wine prefix"
-    env -u DISPLAY "$wine" wineboot -i
+    (unset DISPLAY; run_wine wineboot -i)
     wineserver -w
 fi
 
@@ -156,7 +159,7 @@ env -u DISPLAY ctest --preset mingw -j "$jobs"
 # it here and fail if wine ever differs anywhere else.
 if [ -f "$build/bin/kernel32_tests.exe" ]; then
     step "the printable-character ranking against wine's CompareStringA"
-    ranking=$(env -u DISPLAY "$wine" "$build/bin/kernel32_tests.exe" \
+    ranking=$(unset DISPLAY; run_wine "$build/bin/kernel32_tests.exe" \
         --gtest_filter='CompareStringA.RanksEveryPrintableCharacter' 2>&1 | tr -d '\r' || true)
     if ! grep -qF '[ RUN      ] CompareStringA.RanksEveryPrintableCharacter' <<<"$ranking"; then
         echo "$ranking"
@@ -195,7 +198,7 @@ step "playing the game under wine in Xvfb"
 # Xvfb picks a free display and writes its number to the file.
 display_file=$build/xvfb-display
 rm -f "$display_file"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
     if [ -s "$display_file" ]; then break; fi
@@ -211,7 +214,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The game loads its art by paths relative to where it starts.
-(cd "$build/bin" && exec "$wine" chaser_game.exe) &
+(cd "$build/bin" && exec env LC_ALL=ja_JP.UTF-8 "$wine" chaser_game.exe) &
 game_pid=$!
 
 # Wait for the game's window, then give it a few frames.
