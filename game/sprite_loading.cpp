@@ -28,9 +28,13 @@ int32_t CodeOfZero() {
     return FirstCharCode(zero);
 }
 
-int32_t TensDigit(int32_t n) { return FloorToInt(static_cast<double>(n) / 10.0); }
+int32_t TensDigit(int32_t n) {
+    return FloorToInt(static_cast<double>(n) / 10.0);
+}
 
-int32_t UnitsDigit(int32_t n) { return n - FloorToInt(static_cast<double>(n) / 10.0) * 10; }
+int32_t UnitsDigit(int32_t n) {
+    return n - FloorToInt(static_cast<double>(n) / 10.0) * 10;
+}
 
 // Writes one digit character: the code of "0" first, then the digit's value.
 void PutDigit(int32_t position, int32_t (*digitOf)(int32_t), int32_t n) {

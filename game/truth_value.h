@@ -4,4 +4,6 @@
 
 #include <cstdint>
 
-constexpr int32_t TruthValue(bool condition) { return condition ? -1 : 0; }
+constexpr int32_t TruthValue(bool condition) {
+    return condition ? -1 : 0;
+}

@@ -6,9 +6,21 @@
 // never write a bare <, <=, ==, >, >= or != between reals.
 #pragma once
 
-constexpr bool RealGreater(double a, double b) { return a > b; }
-constexpr bool RealGreaterEqual(double a, double b) { return a >= b; }
-constexpr bool RealLess(double a, double b) { return !(a >= b); }
-constexpr bool RealLessEqual(double a, double b) { return !(a > b); }
-constexpr bool RealEqual(double a, double b) { return !(a < b) && !(a > b); }
-constexpr bool RealNotEqual(double a, double b) { return (a < b) || (a > b); }
+constexpr bool RealGreater(double a, double b) {
+    return a > b;
+}
+constexpr bool RealGreaterEqual(double a, double b) {
+    return a >= b;
+}
+constexpr bool RealLess(double a, double b) {
+    return !(a >= b);
+}
+constexpr bool RealLessEqual(double a, double b) {
+    return !(a > b);
+}
+constexpr bool RealEqual(double a, double b) {
+    return !(a < b) && !(a > b);
+}
+constexpr bool RealNotEqual(double a, double b) {
+    return (a < b) || (a > b);
+}

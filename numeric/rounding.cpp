@@ -52,4 +52,6 @@ int32_t SignOf(double x) {
     return -1;
 }
 
-double ToReal(double x) { return x; }
+double ToReal(double x) {
+    return x;
+}

@@ -56,4 +56,6 @@ void* RawAlloc(int32_t n) {
     return HeapAlloc(Runtime.RuntimeHeap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(n));
 }
 
-void RawFree(void* p) { HeapFree(Runtime.RuntimeHeap, 0, p); }
+void RawFree(void* p) {
+    HeapFree(Runtime.RuntimeHeap, 0, p);
+}

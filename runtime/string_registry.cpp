@@ -69,8 +69,8 @@ ManagedString NewString(int32_t n) {
         RuntimeFault("a string longer than a 32-bit count can hold was requested",
                      kExitInvalidString);
     }
-    block = static_cast<char*>(HeapAlloc(Runtime.RuntimeHeap, HEAP_ZERO_MEMORY,
-                                         static_cast<SIZE_T>(n) + kCountBytes + 1));
+    block = static_cast<char*>(
+        HeapAlloc(Runtime.RuntimeHeap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(n) + kCountBytes + 1));
     if (block == nullptr) {
         RuntimeFault("out of memory for a string", kExitOutOfMemory);
     }
@@ -80,9 +80,8 @@ ManagedString NewString(int32_t n) {
     EnterCriticalSection(&Runtime.RegistryLock);
     // Room for exactly one more entry: no growth factor.
     const size_t entries = static_cast<size_t>(Runtime.StringRegistryCount) + 1;
-    items = static_cast<ManagedString*>(HeapReAlloc(Runtime.RuntimeHeap, 0,
-                                                    Runtime.StringRegistryItems,
-                                                    entries * sizeof(ManagedString)));
+    items = static_cast<ManagedString*>(HeapReAlloc(
+        Runtime.RuntimeHeap, 0, Runtime.StringRegistryItems, entries * sizeof(ManagedString)));
     if (items == nullptr || Runtime.StringRegistryCount == INT32_MAX) {
         LeaveCriticalSection(&Runtime.RegistryLock);
         RuntimeFault("out of memory for the string registry", kExitOutOfMemory);

@@ -12,9 +12,13 @@ int32_t framesBegun = 0;
 int32_t nextHandle = 0;
 
 // The frame whose calls are being made: the last one begun.
-int32_t CurrentFrame() { return framesBegun - 1; }
+int32_t CurrentFrame() {
+    return framesBegun - 1;
+}
 
-bool From(int32_t firstFrame, int32_t frame) { return firstFrame >= 0 && frame >= firstFrame; }
+bool From(int32_t firstFrame, int32_t frame) {
+    return firstFrame >= 0 && frame >= firstFrame;
+}
 
 int32_t Record(const char* operation, std::vector<int32_t> args, int32_t result) {
     calls.push_back(Call{operation, std::move(args), {}});
@@ -30,7 +34,9 @@ void Reset(const Script& script) {
     nextHandle = 0;
 }
 
-const std::vector<Call>& Calls() { return calls; }
+const std::vector<Call>& Calls() {
+    return calls;
+}
 
 std::vector<Call> CallsOf(const std::string& operation) {
     std::vector<Call> selected;
@@ -42,7 +48,9 @@ std::vector<Call> CallsOf(const std::string& operation) {
     return selected;
 }
 
-int32_t FramesBegun() { return framesBegun; }
+int32_t FramesBegun() {
+    return framesBegun;
+}
 
 }  // namespace recording
 
@@ -54,11 +62,17 @@ int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth, int
     return Record("dxSetGraphMode", {width, height, colorBitDepth, refreshRate}, 0);
 }
 
-int32_t dxDxLib_Init(void) { return Record("dxDxLib_Init", {}, recording::currentScript.initResult); }
+int32_t dxDxLib_Init(void) {
+    return Record("dxDxLib_Init", {}, recording::currentScript.initResult);
+}
 
-int32_t dxDxLib_End(void) { return Record("dxDxLib_End", {}, 0); }
+int32_t dxDxLib_End(void) {
+    return Record("dxDxLib_End", {}, 0);
+}
 
-int32_t dxSetDrawScreen(int32_t drawScreen) { return Record("dxSetDrawScreen", {drawScreen}, 0); }
+int32_t dxSetDrawScreen(int32_t drawScreen) {
+    return Record("dxSetDrawScreen", {drawScreen}, 0);
+}
 
 int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     return Record("dxSetDrawArea", {left, top, right, bottom}, 0);
@@ -81,9 +95,13 @@ int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag) {
     return Record("dxDrawGraph", {x, y, handle, transFlag}, 0);
 }
 
-int32_t dxClearDrawScreen(void) { return Record("dxClearDrawScreen", {}, 0); }
+int32_t dxClearDrawScreen(void) {
+    return Record("dxClearDrawScreen", {}, 0);
+}
 
-int32_t dxScreenFlip(void) { return Record("dxScreenFlip", {}, 0); }
+int32_t dxScreenFlip(void) {
+    return Record("dxScreenFlip", {}, 0);
+}
 
 int32_t dxProcessMessage(void) {
     const int32_t frame = recording::framesBegun++;
@@ -105,8 +123,9 @@ int32_t dxCheckHitKey(int32_t keyCode) {
 int32_t dxGetJoypadInputState(int32_t inputType) {
     const int32_t frame = recording::CurrentFrame();
     const std::vector<int32_t>& bits = recording::currentScript.padBits;
-    const int32_t state =
-        frame >= 0 && static_cast<size_t>(frame) < bits.size() ? bits[static_cast<size_t>(frame)] : 0;
+    const int32_t state = frame >= 0 && static_cast<size_t>(frame) < bits.size()
+                              ? bits[static_cast<size_t>(frame)]
+                              : 0;
     return Record("dxGetJoypadInputState", {inputType}, state);
 }
 

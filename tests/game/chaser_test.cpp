@@ -9,7 +9,7 @@
 namespace {
 
 class ChaserTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         GameState = GameStateRecord{};
         GameState.PlayerX = 300;
@@ -52,8 +52,8 @@ TEST_F(ChaserTest, LevelWithThePlayerKeepsDrifting) {
 }
 
 TEST_F(ChaserTest, SpeedIsHeldTo20OnEachAxis) {
-    GameState.ActorVX[1] = 20.0;   // gains +1: back to 20
-    GameState.ActorVY[1] = 19.0;   // gains +1: reaches 20, set to 20 again
+    GameState.ActorVX[1] = 20.0;  // gains +1: back to 20
+    GameState.ActorVY[1] = 19.0;  // gains +1: reaches 20, set to 20 again
     ChaserStep();
     EXPECT_EQ(20.0, GameState.ActorVX[1]);
     EXPECT_EQ(20.0, GameState.ActorVY[1]);

@@ -11,7 +11,7 @@
 #include "runtime_fixture.h"
 
 class GameTest : public RuntimeTest {
-protected:
+  protected:
     void SetUp() override {
         RuntimeTest::SetUp();
         CreateStringSlots();

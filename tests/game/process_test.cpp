@@ -24,7 +24,9 @@ TEST(ProcessTest, EscapeEndsWithStatusZero) {
     EXPECT_EQ(0, ExitStatusOf("escape-at 5"));
 }
 
-TEST(ProcessTest, QuitRequestEndsWithStatusZero) { EXPECT_EQ(0, ExitStatusOf("quit-at 3")); }
+TEST(ProcessTest, QuitRequestEndsWithStatusZero) {
+    EXPECT_EQ(0, ExitStatusOf("quit-at 3"));
+}
 
 TEST(ProcessTest, FailedStartEndsWithMinusOne) {
 #ifdef _WIN32

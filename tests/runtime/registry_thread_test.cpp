@@ -15,7 +15,9 @@ namespace {
 constexpr int kThreads = 4;
 constexpr int kRoundsPerThread = 100000;
 
-std::string Contents(ManagedString s) { return std::string(s, static_cast<size_t>(StringLength(s))); }
+std::string Contents(ManagedString s) {
+    return std::string(s, static_cast<size_t>(StringLength(s)));
+}
 
 // One thread's work: short-lived strings, concatenated and compared, plus one
 // string it keeps across rounds as a variable would.

@@ -15,7 +15,7 @@ namespace {
 using ::testing::ExitedWithCode;
 
 class RuntimeFaultTest : public RuntimeTest {
-protected:
+  protected:
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         RuntimeTest::SetUp();
@@ -27,7 +27,9 @@ protected:
 };
 
 // Makes s claim a count it does not have, as a corrupted string would.
-void ForgeCount(ManagedString s, int32_t count) { std::memcpy(s - 4, &count, sizeof count); }
+void ForgeCount(ManagedString s, int32_t count) {
+    std::memcpy(s - 4, &count, sizeof count);
+}
 
 TEST_F(RuntimeFaultTest, NegativeLengthStops) {
     EXPECT_EXIT(NewString(-1), ExitedWithCode(kExitInvalidString), "fatal: .*negative length");

@@ -10,7 +10,9 @@ namespace {
 
 using StringOpsTest = RuntimeTest;
 
-std::string Contents(ManagedString s) { return std::string(s, static_cast<size_t>(StringLength(s))); }
+std::string Contents(ManagedString s) {
+    return std::string(s, static_cast<size_t>(StringLength(s)));
+}
 
 TEST_F(StringOpsTest, ConcatOfTwoEmptyStringsIsANewEmptyString) {
     ManagedString left = NewString(0);

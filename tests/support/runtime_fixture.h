@@ -43,7 +43,7 @@ inline const char* UnknownStringDiagnostic() {
 }
 
 class RuntimeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetRuntime(); }
     void TearDown() override { ResetRuntime(); }
 };
