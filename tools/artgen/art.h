@@ -1,0 +1,51 @@
+// The game's sample art: 51 tiles and 51 rows of 7 sprites, by file name.
+//
+// The tiles cut one landscape into 16-pixel columns, so the strip the game
+// draws along the top of the screen reads as one scene: sky, hills, a pond
+// with a bridge and a castle wall over a band of ground. The first sprite of
+// each row is a small creature or item that stands on that ground in the
+// game's sprite strip; the other columns are colour and pose variants. Row 25
+// holds the player (column 1 the legs, column 2 everything above them, drawn
+// 150 pixels higher) and row 29 the chaser.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image.h"
+
+namespace artgen {
+
+inline constexpr int kTileCount = 51;
+inline constexpr int kSpriteRows = 51;
+inline constexpr int kSpriteColumns = 7;  // columns 1..7
+inline constexpr int kTileWidth = 16;
+
+inline constexpr int kPlayerRow = 25;
+inline constexpr int kPlayerLowerColumn = 1;
+inline constexpr int kPlayerUpperColumn = 2;
+inline constexpr int kPlayerUpperHeight = 150;  // the game draws the upper part this much higher
+inline constexpr int kChaserRow = 29;
+inline constexpr int kChaserColumn = 1;
+
+// The file names the game loads, in its loading order: 00.bmp .. 50.bmp, then
+// chr00-1.bmp .. chr50-7.bmp.
+std::vector<std::string> ArtFileNames();
+
+Image Tile(int index);              // 0..50
+Image Sprite(int row, int column);  // row 0..50, column 1..7
+
+struct ArtPiece {
+    std::string name;
+    Image image;
+};
+
+// Every picture with its file name, in loading order.
+std::vector<ArtPiece> AllArt();
+
+// Writes every picture into the directory, making it if need be; false with
+// a reason when something cannot be written.
+bool WriteArt(const std::filesystem::path& directory, std::string* error);
+
+}  // namespace artgen
