@@ -1,0 +1,187 @@
+#include "frame_pacer.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "back_buffer.h"
+#include "video.h"
+
+namespace dxsdl {
+
+void FrameSchedule::Start(uint64_t ticksPerSecond, int32_t framesPerSecond, int32_t stallFrames) {
+    rate_ = static_cast<uint64_t>(std::max(framesPerSecond, 1));
+    period_ = ticksPerSecond / rate_;
+    remainder_ = ticksPerSecond % rate_;
+    carried_ = 0;
+    stallTicks_ = period_ * static_cast<uint64_t>(std::max(stallFrames, 1));
+    started_ = false;
+}
+
+uint64_t FrameSchedule::Due(uint64_t now) {
+    if (!started_ || (now > next_ && now - next_ > stallTicks_)) {
+        next_ = now;
+        carried_ = 0;
+        started_ = true;
+    }
+    return next_;
+}
+
+void FrameSchedule::Advance() {
+    next_ += period_;
+    carried_ += remainder_;
+    if (carried_ >= rate_) {
+        carried_ -= rate_;
+        next_ += 1;
+    }
+}
+
+void VsyncCheck::Start(uint64_t periodTicks) {
+    period_ = periodTicks;
+    haveLast_ = false;
+    count_ = 0;
+}
+
+bool VsyncCheck::Record(uint64_t shownAt) {
+    if (!haveLast_) {
+        last_ = shownAt;
+        haveLast_ = true;
+        return true;
+    }
+    intervals_[count_++] = shownAt - last_;
+    last_ = shownAt;
+    if (count_ < kWindow) {
+        return true;
+    }
+    count_ = 0;
+    std::nth_element(intervals_, intervals_ + kWindow / 2, intervals_ + kWindow);
+    return intervals_[kWindow / 2] * 4 >= period_ * 3;
+}
+
+namespace {
+
+struct Pacer {
+    int32_t rate = 60;
+    bool enabled = true;
+    PacingMethod method = PacingMethod::Timer;
+    PacingTuning tuning;
+    FrameSchedule schedule;
+    VsyncCheck vsyncCheck;
+    bool vsyncDistrusted = false;  // proved not to pace: the timer for good
+};
+Pacer pacer;
+
+uint64_t MillisecondsToTicks(double ms) {
+    return static_cast<uint64_t>(ms * static_cast<double>(SDL_GetPerformanceFrequency()) / 1000.0);
+}
+
+void SleepUntil(uint64_t deadline) {
+    const uint64_t frequency = SDL_GetPerformanceFrequency();
+    const uint64_t coarse = MillisecondsToTicks(pacer.tuning.coarseMarginMs);
+    const uint64_t spin = MillisecondsToTicks(pacer.tuning.spinMarginMs);
+    for (;;) {
+        const uint64_t now = SDL_GetPerformanceCounter();
+        if (now >= deadline) {
+            return;
+        }
+        const uint64_t remaining = deadline - now;
+        const uint64_t wholeMs = remaining > coarse ? (remaining - coarse) * 1000 / frequency : 0;
+        if (wholeMs >= 1) {
+            SDL_Delay(static_cast<Uint32>(wholeMs));
+            continue;
+        }
+#ifndef _WIN32
+        // Sub-millisecond sleeps are only that short outside Windows, where a
+        // sleep lasts at least a timer tick.
+        if (remaining > spin) {
+            const uint64_t us = (remaining - spin) * 1000000 / frequency;
+            if (us > 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(us));
+                continue;
+            }
+        }
+#else
+        (void)spin;
+#endif
+        std::this_thread::yield();
+    }
+}
+
+void RestartSchedule() {
+    pacer.schedule.Start(SDL_GetPerformanceFrequency(), pacer.rate, pacer.tuning.stallFrames);
+}
+
+}  // namespace
+
+void StartPacing(int32_t framesPerSecond) {
+    pacer.rate = framesPerSecond;
+    pacer.vsyncDistrusted = false;
+    ChoosePacingMethod();
+}
+
+void ChoosePacingMethod() {
+    RestartSchedule();
+    if (!pacer.enabled) {
+        SetVsync(false);
+        pacer.method = PacingMethod::Off;
+        return;
+    }
+    // Within one hertz: displays sold as 60 Hz report 59 or 60.
+    const int displayRate = DisplayRefreshRate();
+    if (!pacer.vsyncDistrusted && displayRate > 0 && std::abs(displayRate - pacer.rate) <= 1 &&
+        SetVsync(true)) {
+        pacer.method = PacingMethod::Vsync;
+        pacer.vsyncCheck.Start(pacer.schedule.WholePeriod());
+        return;
+    }
+    SetVsync(false);
+    pacer.method = PacingMethod::Timer;
+}
+
+void ShowFrame() {
+    SDL_Surface* backBuffer = BackBuffer();
+    if (backBuffer == nullptr) {
+        return;
+    }
+    switch (pacer.method) {
+        case PacingMethod::Off:
+            ShowBackBuffer(backBuffer);
+            break;
+        case PacingMethod::Timer:
+            SleepUntil(pacer.schedule.Due(SDL_GetPerformanceCounter()));
+            ShowBackBuffer(backBuffer);
+            pacer.schedule.Advance();
+            break;
+        case PacingMethod::Vsync:
+            ShowBackBuffer(backBuffer);
+            if (!pacer.vsyncCheck.Record(SDL_GetPerformanceCounter())) {
+                pacer.vsyncDistrusted = true;
+                ChoosePacingMethod();
+            }
+            break;
+    }
+}
+
+PacingMethod CurrentPacingMethod() {
+    return pacer.method;
+}
+
+void SetPacingEnabled(bool enabled) {
+    pacer.enabled = enabled;
+    if (VideoRenderer() != nullptr) {
+        ChoosePacingMethod();
+    }
+}
+
+bool PacingEnabled() {
+    return pacer.enabled;
+}
+
+PacingTuning& Tuning() {
+    return pacer.tuning;
+}
+
+}  // namespace dxsdl

@@ -1,0 +1,79 @@
+// The pace of the frame loop: frames are shown at the rate the game asked for,
+// whatever the display's own rate.
+//
+// When the display runs at that rate and the renderer can wait for its
+// vertical blank, showing a frame waits for it. Otherwise a timer keeps a
+// schedule of absolute deadlines, one period apart in performance-counter
+// ticks, so rounding never drifts the long-run rate; it sleeps through most of
+// the wait and yields the processor for the last moment. After a stall of more
+// than a few frames the schedule starts afresh instead of rushing through the
+// frames it missed.
+#pragma once
+
+#include <cstdint>
+
+namespace dxsdl {
+
+enum class PacingMethod { Off, Timer, Vsync };
+
+// The timer's knobs, for tools that measure it.
+struct PacingTuning {
+    double coarseMarginMs = 2.0;  // whole-millisecond sleeps end this long before the deadline
+    double spinMarginMs = 0.2;    // short sleeps end this long before it; then yields
+    int32_t stallFrames = 4;      // later than this many periods: start afresh
+};
+
+// The deadlines of the timer, as arithmetic on counter ticks.
+class FrameSchedule {
+  public:
+    void Start(uint64_t ticksPerSecond, int32_t framesPerSecond, int32_t stallFrames);
+    // When the coming frame is due, given the time now. The first frame is due
+    // at once; a frame later than the stall limit is due now, and the frames
+    // after it follow from now.
+    uint64_t Due(uint64_t now);
+    // The coming frame was shown: the next one is due one period after it.
+    void Advance();
+    uint64_t WholePeriod() const { return period_; }
+
+  private:
+    uint64_t period_ = 0;     // whole ticks per frame
+    uint64_t remainder_ = 0;  // ticksPerSecond % framesPerSecond
+    uint64_t rate_ = 1;
+    uint64_t carried_ = 0;  // remainders gathered so far, below rate_
+    uint64_t stallTicks_ = 0;
+    uint64_t next_ = 0;
+    bool started_ = false;
+};
+
+// Watches the intervals between frames while vertical-blank waits pace them:
+// some systems accept the request and then do not wait. Untrusted once the
+// median of a window of intervals is under three quarters of a period.
+class VsyncCheck {
+  public:
+    void Start(uint64_t periodTicks);
+    // The time a frame was shown; false once vsync has proved not to pace.
+    bool Record(uint64_t shownAt);
+
+  private:
+    static constexpr int kWindow = 31;
+    uint64_t period_ = 0;
+    uint64_t last_ = 0;
+    bool haveLast_ = false;
+    int count_ = 0;
+    uint64_t intervals_[kWindow] = {};
+};
+
+// Takes up the mode's rate and picks the method for the display the window is
+// on now (again after the window moved to another display).
+void StartPacing(int32_t framesPerSecond);
+void ChoosePacingMethod();
+
+// Shows the back buffer at the frame's turn.
+void ShowFrame();
+
+PacingMethod CurrentPacingMethod();
+void SetPacingEnabled(bool enabled);
+bool PacingEnabled();
+PacingTuning& Tuning();
+
+}  // namespace dxsdl

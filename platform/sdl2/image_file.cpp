@@ -1,0 +1,164 @@
+#include "image_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "image_header.h"
+
+#ifdef DXLIB_HAVE_PNG
+#include <SDL_image.h>
+#endif
+
+namespace dxsdl {
+namespace {
+
+namespace fs = std::filesystem;
+
+// No image we accept needs a larger file: 8192 x 8192 at 32 bits is 256 MiB.
+constexpr uintmax_t kMaxFileBytes = 300u * 1024u * 1024u;
+
+bool IsAbsolute(const std::string& name) {
+    if (!name.empty() && name[0] == '/') {
+        return true;
+    }
+#ifdef _WIN32
+    // C:/..., and //server/share (a '\' became '/').
+    if (name.size() >= 3 && name[1] == ':' && name[2] == '/') {
+        return true;
+    }
+#endif
+    return false;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(fs::path(path), error);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason) {
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(path), error);
+    if (error) {
+        *reason = "cannot read it: " + error.message();
+        return false;
+    }
+    if (fs::is_directory(status)) {
+        *reason = "it is a directory, not an image file";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        *reason = "it is not a regular file";
+        return false;
+    }
+    const uintmax_t size = fs::file_size(fs::path(path), error);
+    if (error) {
+        *reason = "cannot read it: " + error.message();
+        return false;
+    }
+    if (size > kMaxFileBytes) {
+        *reason = "the file is " + std::to_string(size) + " bytes, too large for an image";
+        return false;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        *reason = std::string("cannot open it: ") + std::strerror(errno);
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size));
+    if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+        *reason = "cannot read it: the read stopped early";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string NormalizeSeparators(const char* name) {
+    std::string normalized(name);
+    for (char& c : normalized) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return normalized;
+}
+
+std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
+                          std::string* reason) {
+    if (name.empty()) {
+        *reason = "no file name given";
+        return {};
+    }
+    if (IsAbsolute(name)) {
+        if (Exists(name)) {
+            return name;
+        }
+        *reason = "file not found";
+        return {};
+    }
+    if (Exists(name)) {
+        return name;
+    }
+    if (!executableDirectory.empty()) {
+        const std::string besideExecutable = executableDirectory + name;
+        if (Exists(besideExecutable)) {
+            return besideExecutable;
+        }
+        *reason = "file not found in the working directory or in " + executableDirectory;
+        return {};
+    }
+    *reason = "file not found in the working directory";
+    return {};
+}
+
+SDL_Surface* ReadImageFile(const std::string& path, std::string* reason) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, &bytes, reason)) {
+        return nullptr;
+    }
+    ImageHeader header;
+    if (!InspectImageHeader(bytes.data(), bytes.size(), &header, reason)) {
+        return nullptr;
+    }
+    SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (stream == nullptr) {
+        *reason = std::string("cannot read it: ") + SDL_GetError();
+        return nullptr;
+    }
+    SDL_Surface* surface = nullptr;
+    if (header.kind == ImageKind::Bmp) {
+        surface = SDL_LoadBMP_RW(stream, 1);
+    } else {
+#ifdef DXLIB_HAVE_PNG
+        surface = IMG_LoadPNG_RW(stream);
+        SDL_RWclose(stream);
+#else
+        SDL_RWclose(stream);
+        *reason = "PNG images are not supported by this build of the library";
+        return nullptr;
+#endif
+    }
+    if (surface == nullptr) {
+        const char* error = SDL_GetError();
+        *reason = std::string("cannot decode it: ") + (*error != '\0' ? error : "damaged image");
+        return nullptr;
+    }
+    if (surface->w != header.width || surface->h != header.height) {
+        *reason = "damaged image: its pixels do not match its header";
+        SDL_FreeSurface(surface);
+        return nullptr;
+    }
+    return surface;
+}
+
+}  // namespace dxsdl

@@ -1,0 +1,26 @@
+// Finding, reading and decoding an image file by the name the game gives.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+
+namespace dxsdl {
+
+// The name with every '\' turned into '/', the game's names being Windows
+// paths.
+std::string NormalizeSeparators(const char* name);
+
+// Where a name refers to: an absolute path as it stands; a relative one in the
+// working directory if anything of that name is there, else in
+// `executableDirectory` (ending in a separator, or empty for none) if it is
+// there. Empty with a reason when neither has it.
+std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
+                          std::string* reason);
+
+// Reads the whole file and decodes it. The header is checked before any
+// decoding, so an oversized or damaged image costs no more than its file.
+// Null with a reason on failure; otherwise the caller frees the surface.
+SDL_Surface* ReadImageFile(const std::string& path, std::string* reason);
+
+}  // namespace dxsdl
