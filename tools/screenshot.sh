@@ -12,7 +12,7 @@
 # Packages: xvfb xauth xdotool imagemagick.
 # Tunable through the environment: SCREENSHOT_HOLD (seconds the key is held,
 # default 0.5) and SCREENSHOT_WAIT (seconds after that before the shot,
-# default 0.3).
+# default 0.6: the chaser is then usually in mid-swing near the player).
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -27,7 +27,7 @@ else
     build=$root/build/default
 fi
 hold=${SCREENSHOT_HOLD:-0.5}
-settle=${SCREENSHOT_WAIT:-0.3}
+settle=${SCREENSHOT_WAIT:-0.6}
 
 game=$build/bin/chaser_game
 if [ ! -x "$game" ]; then
