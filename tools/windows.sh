@@ -132,10 +132,6 @@ fi
 step "configuring and building the project for Windows"
 cmake --preset mingw
 cmake --build --preset mingw -j "$jobs"
-# The game and the SDL tests find SDL2.dll beside them, as on Windows.
-if [ -d "$build/bin" ] && [ ! -f "$build/bin/SDL2.dll" ]; then
-    cp "$prefix/bin/SDL2.dll" "$build/bin/"
-fi
 
 # --- Wine ---------------------------------------------------------------------
 # The same settings the tests get from the toolchain file (CMAKE_CROSSCOMPILING_EMULATOR).
