@@ -93,8 +93,36 @@ bool InspectBmp(const uint8_t* data, size_t size, ImageHeader* header, std::stri
     return true;
 }
 
-// PNG layout: the 8-byte signature, then the IHDR chunk (length, "IHDR",
-// 32-bit big-endian width and height).
+// The CRC-32 of PNG chunks (the zlib polynomial, reflected).
+struct CrcTable {
+    uint32_t entries[256];
+};
+constexpr CrcTable MakeCrcTable() {
+    CrcTable table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table.entries[n] = c;
+    }
+    return table;
+}
+constexpr CrcTable kCrc = MakeCrcTable();
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        c = kCrc.entries[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    }
+    return c ^ 0xFFFFFFFFu;
+}
+
+// PNG layout: the 8-byte signature, then chunks (32-bit big-endian length,
+// 4-byte type, data, CRC of type and data), IHDR first with the 32-bit
+// big-endian width and height, IEND last. Every chunk is checked whole here,
+// so a cut or damaged file is refused with our own message before the PNG
+// decoder sees it (and prints its own).
 bool InspectPng(const uint8_t* data, size_t size, ImageHeader* header, std::string* reason) {
     if (size < 24) {
         *reason = "truncated PNG header";
@@ -112,7 +140,31 @@ bool InspectPng(const uint8_t* data, size_t size, ImageHeader* header, std::stri
                   std::to_string(header->height) + ")";
         return false;
     }
-    return true;
+    if (header->width > kMaxImageSide || header->height > kMaxImageSide) {
+        return true;  // the caller refuses it by size
+    }
+    size_t at = 8;
+    for (;;) {
+        if (size - at < 12) {
+            *reason = "truncated: the PNG ends before its IEND chunk";
+            return false;
+        }
+        const uint32_t length = Be32(data + at);
+        if (length > size - at - 12) {
+            *reason = "truncated: a PNG chunk runs past the end of the file";
+            return false;
+        }
+        const uint8_t* type = data + at + 4;
+        if (Crc32(type, 4 + static_cast<size_t>(length)) != Be32(type + 4 + length)) {
+            *reason = "damaged PNG: its " + std::string(reinterpret_cast<const char*>(type), 4) +
+                      " chunk fails its checksum";
+            return false;
+        }
+        at += 12 + static_cast<size_t>(length);
+        if (std::memcmp(type, "IEND", 4) == 0) {
+            return true;
+        }
+    }
 }
 
 }  // namespace

@@ -29,23 +29,22 @@ struct Video {
 };
 Video video;
 
-// RGB565 to XRGB8888 in two lookups, one per byte of the pixel. The 5- and
-// 6-bit channels widen as SDL widens them (high bits repeated into the low
-// ones), so a 16-bit screen looks the same as SDL would show it.
+// RGB565 to XRGB8888 by one lookup per channel. Each channel widens to
+// floor(v * 255 / max), as SDL widens it (SDL_GetRGB and its blitters), so a
+// 16-bit screen looks the way SDL would show it.
 struct Rgb565Tables {
-    uint32_t low[256];
-    uint32_t high[256];
+    uint32_t red[32];
+    uint32_t green[64];
+    uint32_t blue[32];
 };
 constexpr Rgb565Tables MakeRgb565Tables() {
     Rgb565Tables tables{};
-    for (uint32_t v = 0; v < 256; ++v) {
-        const uint32_t blue = v & 0x1F;
-        const uint32_t greenLow = v >> 5;  // green bits 0-2
-        tables.low[v] = ((blue << 3) | (blue >> 2)) | (greenLow << (2 + 8));
-        const uint32_t red = v >> 3;
-        const uint32_t greenHigh = v & 0x07;  // green bits 3-5
-        tables.high[v] =
-            (((red << 3) | (red >> 2)) << 16) | (((greenHigh << 5) | (greenHigh >> 1)) << 8);
+    for (uint32_t v = 0; v < 32; ++v) {
+        tables.red[v] = (v * 255 / 31) << 16;
+        tables.blue[v] = v * 255 / 31;
+    }
+    for (uint32_t v = 0; v < 64; ++v) {
+        tables.green[v] = (v * 255 / 63) << 8;
     }
     return tables;
 }
@@ -145,7 +144,8 @@ void CopyToTexture(const SDL_Surface* backBuffer, uint8_t* pixels, int pitch) {
         for (size_t x = 0; x < width; ++x) {
             uint16_t pixel;
             std::memcpy(&pixel, in + 2 * x, 2);
-            out[x] = kRgb565.low[pixel & 0xFF] | kRgb565.high[pixel >> 8];
+            out[x] = kRgb565.red[pixel >> 11] | kRgb565.green[(pixel >> 5) & 0x3F] |
+                     kRgb565.blue[pixel & 0x1F];
         }
     }
 }
