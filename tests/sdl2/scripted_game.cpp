@@ -1,0 +1,65 @@
+// The real program on the real library (its static variant), with a player
+// scripted through the library's frame hook: Right held from the first frame,
+// Escape pressed at frame 100. As the library shuts down it writes what the
+// test checks into the directory named by the first argument:
+//   last-frame.bmp  the back buffer as the game last drew it
+//   state.txt       frames begun, player x and y, chaser x and y as drawn
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <cstdio>
+#include <string>
+
+#include "dxlib_sdl2_internal.h"
+#include "entry.h"
+#include "game_state.h"
+
+namespace {
+
+constexpr int kEscapeFrame = 100;
+
+std::string reportDirectory;
+int frame = 0;
+
+void PushKey(SDL_Scancode code, bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = code;
+    event.key.windowID = SDL_GetWindowID(dxsdl::VideoWindow());
+    SDL_PushEvent(&event);
+}
+
+void AtFrameStart() {
+    if (frame == 0) {
+        PushKey(SDL_SCANCODE_RIGHT, true);
+    } else if (frame == kEscapeFrame) {
+        PushKey(SDL_SCANCODE_RIGHT, false);
+        PushKey(SDL_SCANCODE_ESCAPE, true);
+    }
+    ++frame;
+}
+
+void AtShutdown() {
+    SDL_SaveBMP(dxsdl::BackBuffer(), (reportDirectory + "/last-frame.bmp").c_str());
+    FILE* state = std::fopen((reportDirectory + "/state.txt").c_str(), "w");
+    if (state != nullptr) {
+        std::fprintf(state, "%d %d %d %d %d\n", frame, GameState.PlayerX, GameState.PlayerY,
+                     static_cast<int>(GameState.ActorX[kChaserSlot]),
+                     static_cast<int>(GameState.ActorY[kChaserSlot]));
+        std::fclose(state);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s REPORT_DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    reportDirectory = argv[1];
+    dxsdl::SetFrameStartHook(AtFrameStart);
+    dxsdl::SetShutdownHook(AtShutdown);
+    RuntimeEntry();
+}

@@ -1,0 +1,140 @@
+// Starting and stopping: modes, calls out of turn, the window, starting with
+// no display, and the shared library's exports.
+#include <cstdlib>
+
+#include "library_fixture.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace dxtest {
+namespace {
+
+TEST(StartupTest, OnlySixteenAndThirtyTwoBitModesOfSensibleSizes) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(-1, dxSetGraphMode(640, 480, 24, 60));
+    EXPECT_EQ(-1, dxSetGraphMode(640, 480, 8, 60));
+    EXPECT_EQ(-1, dxSetGraphMode(0, 480, 16, 60));
+    EXPECT_EQ(-1, dxSetGraphMode(640, -1, 16, 60));
+    EXPECT_EQ(-1, dxSetGraphMode(8193, 480, 16, 60));
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, errors.find("640 x 480 x 24")) << errors;
+
+    ASSERT_EQ(0, dxSetGraphMode(320, 200, 32, 60));
+    ASSERT_EQ(0, dxDxLib_Init());
+    EXPECT_EQ(320, dxsdl::BackBuffer()->w);
+    EXPECT_EQ(200, dxsdl::BackBuffer()->h);
+    EXPECT_EQ(static_cast<uint32_t>(SDL_PIXELFORMAT_RGB888), dxsdl::BackBuffer()->format->format);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(-1, dxSetGraphMode(640, 480, 16, 60)) << "not while running";
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(320, dxsdl::BackBuffer()->w);
+    EXPECT_EQ(0, dxDxLib_End());
+
+    ASSERT_EQ(0, dxSetGraphMode(640, 480, 16, 60));
+    ASSERT_EQ(0, dxDxLib_Init());
+    EXPECT_EQ(static_cast<uint32_t>(SDL_PIXELFORMAT_RGB565), dxsdl::BackBuffer()->format->format);
+    EXPECT_EQ(0, dxDxLib_End());
+}
+
+TEST(StartupTest, CallsBeforeStartUpFailHarmlessly) {
+    ASSERT_FALSE(dxsdl::Started());
+    EXPECT_EQ(-1, dxProcessMessage());
+    EXPECT_EQ(-1, dxScreenFlip());
+    EXPECT_EQ(-1, dxClearDrawScreen());
+    EXPECT_EQ(-1, dxDrawGraph(0, 0, 0, 1));
+    EXPECT_EQ(-1, dxDxLib_End());
+    EXPECT_EQ(0, dxCheckHitKey(1));
+    EXPECT_EQ(0, dxGetJoypadInputState(4097));
+    EXPECT_EQ(nullptr, dxsdl::BackBuffer());
+    EXPECT_EQ(nullptr, dxsdl::VideoWindow());
+}
+
+TEST(StartupTest, StartsAgainAfterShutDown) {
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(0, dxSetGraphMode(640, 480, 16, 60));
+        ASSERT_EQ(0, dxDxLib_Init()) << "round " << round;
+        EXPECT_EQ(0, dxDxLib_Init()) << "a second start changes nothing";
+        EXPECT_EQ(0, dxProcessMessage());
+        EXPECT_EQ(0, dxDxLib_End());
+        EXPECT_EQ(nullptr, dxsdl::BackBuffer());
+    }
+}
+
+using DrawScreenTest = LibraryTest;
+
+TEST_F(DrawScreenTest, OnlyTheBackBufferIsADrawingTarget) {
+    EXPECT_EQ(0, dxSetDrawScreen(-2));
+    EXPECT_EQ(-1, dxSetDrawScreen(-1));
+    EXPECT_EQ(-1, dxSetDrawScreen(-4));
+    EXPECT_EQ(-1, dxSetDrawScreen(0));
+}
+
+TEST_F(DrawScreenTest, WindowIsResizableHighDpiAndSoftwareRenderedHere) {
+    SDL_Window* window = dxsdl::VideoWindow();
+    ASSERT_NE(nullptr, window);
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    EXPECT_NE(0u, flags & SDL_WINDOW_RESIZABLE);
+    EXPECT_NE(0u, flags & SDL_WINDOW_ALLOW_HIGHDPI);
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    // The offscreen display is 1024x768: a factor of 2 would not fit.
+    EXPECT_EQ(640, width);
+    EXPECT_EQ(480, height);
+    SDL_RendererInfo info;
+    ASSERT_EQ(0, SDL_GetRendererInfo(dxsdl::VideoRenderer(), &info));
+    EXPECT_NE(0u, info.flags & SDL_RENDERER_SOFTWARE)
+        << "SDL_FRAMEBUFFER_ACCELERATION=0 asks for the software renderer, got " << info.name;
+}
+
+#ifndef _WIN32
+
+// SDL keeps global state: the start without a display runs in a process of
+// its own. SDL would fall back to its offscreen driver there, which nobody
+// can see.
+TEST(NoDisplayDeathTest, StartFailsSayingThereIsNoDisplay) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("SDL_VIDEODRIVER");
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            std::exit(dxSetGraphMode(640, 480, 16, 60) == 0 && dxDxLib_Init() == -1 &&
+                              !dxsdl::Started()
+                          ? 0
+                          : 1);
+        },
+        ::testing::ExitedWithCode(0), "dxlibdll: cannot start: no display");
+}
+
+TEST(NoDisplayDeathTest, AskingForTheOffscreenDriverByNameStarts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("SDL_VIDEODRIVER", "x11,offscreen", 1);
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            const bool started = dxDxLib_Init() == 0;
+            const bool ended = dxDxLib_End() == 0;
+            std::exit(started && ended ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+#ifdef CHASER_GAME
+TEST(NoDisplayTest, TheGameEndsWithStatus255) {
+    const std::string command =
+        std::string("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY \"") + CHASER_GAME +
+        "\" 2>/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(255, WEXITSTATUS(status));
+}
+#endif
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace dxtest
