@@ -171,7 +171,7 @@ PacingMethod CurrentPacingMethod() {
 
 void SetPacingEnabled(bool enabled) {
     pacer.enabled = enabled;
-    if (VideoRenderer() != nullptr) {
+    if (VideoWindow() != nullptr) {
         ChoosePacingMethod();
     }
 }

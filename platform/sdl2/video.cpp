@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define DXLIB_HAVE_SSE2 1
+#endif
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -29,26 +34,46 @@ struct Video {
 };
 Video video;
 
-// RGB565 to XRGB8888 by one lookup per channel. Each channel widens to
-// floor(v * 255 / max), as SDL widens it (SDL_GetRGB and its blitters), so a
-// 16-bit screen looks the way SDL would show it.
-struct Rgb565Tables {
-    uint32_t red[32];
-    uint32_t green[64];
-    uint32_t blue[32];
-};
-constexpr Rgb565Tables MakeRgb565Tables() {
-    Rgb565Tables tables{};
-    for (uint32_t v = 0; v < 32; ++v) {
-        tables.red[v] = (v * 255 / 31) << 16;
-        tables.blue[v] = v * 255 / 31;
-    }
-    for (uint32_t v = 0; v < 64; ++v) {
-        tables.green[v] = (v * 255 / 63) << 8;
-    }
-    return tables;
+// RGB565 to XRGB8888. Each channel widens to floor(v * 255 / max), as SDL
+// widens it (SDL_GetRGB and its blitters), so a 16-bit screen looks the way
+// SDL would show it. The multiply-and-shift forms equal those quotients for
+// every 5- and 6-bit value and stay within 16 bits, so eight pixels can be
+// widened at once in the 16-bit lanes of a vector register.
+inline uint32_t WidenRgb565(uint16_t pixel) {
+    const uint32_t red = ((pixel >> 11) * 1053u) >> 7;
+    const uint32_t green = (((pixel >> 5) & 0x3Fu) * 259u + 3u) >> 6;
+    const uint32_t blue = ((pixel & 0x1Fu) * 1053u) >> 7;
+    return (red << 16) | (green << 8) | blue;
 }
-constexpr Rgb565Tables kRgb565 = MakeRgb565Tables();
+
+void WidenRgb565Row(const uint8_t* in, uint32_t* out, size_t width) {
+    size_t x = 0;
+#ifdef DXLIB_HAVE_SSE2
+    const __m128i five = _mm_set1_epi16(0x1F);
+    const __m128i six = _mm_set1_epi16(0x3F);
+    const __m128i wide5 = _mm_set1_epi16(1053);
+    const __m128i wide6 = _mm_set1_epi16(259);
+    const __m128i round6 = _mm_set1_epi16(3);
+    for (; x + 8 <= width; x += 8) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * x));
+        const __m128i red = _mm_srli_epi16(_mm_mullo_epi16(_mm_srli_epi16(p, 11), wide5), 7);
+        const __m128i green = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(p, 5), six), wide6), round6),
+            6);
+        const __m128i blue = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(p, five), wide5), 7);
+        const __m128i greenBlue = _mm_or_si128(_mm_slli_epi16(green, 8), blue);
+        // Little-endian lanes: green and blue in the low half, red above.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_unpacklo_epi16(greenBlue, red));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4),
+                         _mm_unpackhi_epi16(greenBlue, red));
+    }
+#endif
+    for (; x < width; ++x) {
+        uint16_t pixel;
+        std::memcpy(&pixel, in + 2 * x, 2);
+        out[x] = WidenRgb565(pixel);
+    }
+}
 
 // Whether a comma-separated list of driver names (SDL_VIDEODRIVER) names this one.
 bool ListNames(const char* list, const char* driver) {
@@ -128,26 +153,117 @@ bool MakeTexture(std::string* reason) {
     return true;
 }
 
-// The back buffer into the texture's XRGB8888 rows.
-void CopyToTexture(const SDL_Surface* backBuffer, uint8_t* pixels, int pitch) {
+// The back buffer into XRGB8888 rows starting at `pixels`, each pixel
+// repeated `scale` times across and each row `scale` times down.
+void ConvertToXrgb(const SDL_Surface* backBuffer, uint8_t* pixels, size_t pitch, int scale) {
     const auto* source = static_cast<const uint8_t*>(backBuffer->pixels);
     const auto width = static_cast<size_t>(backBuffer->w);
+    const auto factor = static_cast<size_t>(scale);
+    const size_t rowBytes = width * factor * 4;
     for (int y = 0; y < backBuffer->h; ++y) {
         const uint8_t* in =
             source + static_cast<size_t>(y) * static_cast<size_t>(backBuffer->pitch);
-        auto* out = reinterpret_cast<uint32_t*>(pixels + static_cast<size_t>(y) *
-                                                             static_cast<size_t>(pitch));
-        if (backBuffer->format->BytesPerPixel == 4) {
+        uint8_t* firstRow = pixels + static_cast<size_t>(y) * factor * pitch;
+        auto* out = reinterpret_cast<uint32_t*>(firstRow);
+        if (backBuffer->format->BytesPerPixel == 4 && factor == 1) {
             std::memcpy(out, in, width * 4);
-            continue;
+        } else if (backBuffer->format->BytesPerPixel == 4) {
+            for (size_t x = 0; x < width; ++x) {
+                uint32_t pixel;
+                std::memcpy(&pixel, in + 4 * x, 4);
+                std::fill_n(out + x * factor, factor, pixel);
+            }
+        } else if (factor == 1) {
+            WidenRgb565Row(in, out, width);
+        } else {
+            for (size_t x = 0; x < width; ++x) {
+                uint16_t pixel;
+                std::memcpy(&pixel, in + 2 * x, 2);
+                std::fill_n(out + x * factor, factor, WidenRgb565(pixel));
+            }
         }
-        for (size_t x = 0; x < width; ++x) {
-            uint16_t pixel;
-            std::memcpy(&pixel, in + 2 * x, 2);
-            out[x] = kRgb565.red[pixel >> 11] | kRgb565.green[(pixel >> 5) & 0x3F] |
-                     kRgb565.blue[pixel & 0x1F];
+        for (size_t copy = 1; copy < factor; ++copy) {
+            std::memcpy(firstRow + copy * pitch, firstRow, rowBytes);
         }
     }
+}
+
+bool IsXrgb(uint32_t format) {
+    return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888;
+}
+
+// Black over the parts of `output` outside `place`.
+void FillBars(SDL_Surface* output, const SDL_Rect& place) {
+    const SDL_Rect bars[] = {
+        {0, 0, output->w, place.y},
+        {0, place.y + place.h, output->w, output->h - place.y - place.h},
+        {0, place.y, place.x, place.h},
+        {place.x + place.w, place.y, output->w - place.x - place.w, place.h},
+    };
+    for (const SDL_Rect& bar : bars) {
+        if (bar.w > 0 && bar.h > 0) {
+            SDL_FillRect(output, &bar, 0);
+        }
+    }
+}
+
+// Without 3D acceleration: straight into the window's own framebuffer, one
+// pass that widens the colours and scales at once.
+bool ShowOnWindowSurface(SDL_Surface* backBuffer) {
+    SDL_Surface* output = SDL_GetWindowSurface(video.window);
+    if (output == nullptr) {
+        return false;
+    }
+    const SDL_Rect place = PresentationRect(output->w, output->h, video.width, video.height);
+    const bool locked = SDL_MUSTLOCK(output);
+    if (locked && SDL_LockSurface(output) != 0) {
+        return false;
+    }
+    FillBars(output, place);
+    const int scale = place.w / video.width;
+    if (IsXrgb(output->format->format) && scale >= 1 && place.w == video.width * scale &&
+        place.h == video.height * scale) {
+        auto* origin = static_cast<uint8_t*>(output->pixels) +
+                       static_cast<size_t>(place.y) * static_cast<size_t>(output->pitch) +
+                       static_cast<size_t>(place.x) * 4;
+        ConvertToXrgb(backBuffer, origin, static_cast<size_t>(output->pitch), scale);
+        if (locked) {
+            SDL_UnlockSurface(output);
+        }
+    } else {
+        // A shrunken picture or an unusual framebuffer: SDL's general blit.
+        if (locked) {
+            SDL_UnlockSurface(output);
+        }
+        SDL_Rect destination = place;
+        SDL_BlitScaled(backBuffer, nullptr, output, &destination);
+    }
+    return SDL_UpdateWindowSurface(video.window) == 0;
+}
+
+// With 3D acceleration: through a streaming texture, scaled by the renderer.
+bool ShowThroughRenderer(SDL_Surface* backBuffer) {
+    if (video.texture == nullptr) {
+        return false;
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(video.texture, nullptr, &pixels, &pitch) != 0) {
+        return false;
+    }
+    ConvertToXrgb(backBuffer, static_cast<uint8_t*>(pixels), static_cast<size_t>(pitch), 1);
+    SDL_UnlockTexture(video.texture);
+
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if (SDL_GetRendererOutputSize(video.renderer, &outputWidth, &outputHeight) != 0) {
+        return false;
+    }
+    const SDL_Rect place = PresentationRect(outputWidth, outputHeight, video.width, video.height);
+    SDL_RenderClear(video.renderer);
+    const bool copied = SDL_RenderCopy(video.renderer, video.texture, nullptr, &place) == 0;
+    SDL_RenderPresent(video.renderer);
+    return copied;
 }
 
 }  // namespace
@@ -187,25 +303,29 @@ bool StartVideo(const ScreenMode& mode, std::string* reason) {
         StopVideo();
         return false;
     }
-    // SDL_FRAMEBUFFER_ACCELERATION=0 asks for no 3D acceleration: then the
-    // software renderer, which draws straight into the window's framebuffer.
-    const bool software = !SDL_GetHintBoolean(SDL_HINT_FRAMEBUFFER_ACCELERATION, SDL_TRUE);
-    video.renderer = SDL_CreateRenderer(video.window, -1, software ? SDL_RENDERER_SOFTWARE : 0);
-    if (video.renderer == nullptr && !software) {
-        video.renderer = SDL_CreateRenderer(video.window, -1, SDL_RENDERER_SOFTWARE);
+    // SDL_FRAMEBUFFER_ACCELERATION=0 asks for no 3D acceleration: then, and
+    // when no accelerated renderer can be made, the window's own framebuffer.
+    if (SDL_GetHintBoolean(SDL_HINT_FRAMEBUFFER_ACCELERATION, SDL_TRUE)) {
+        video.renderer = SDL_CreateRenderer(video.window, -1, SDL_RENDERER_ACCELERATED);
+        if (video.renderer != nullptr && !MakeTexture(reason)) {
+            SDL_DestroyRenderer(video.renderer);
+            video.renderer = nullptr;
+        }
     }
-    if (video.renderer == nullptr) {
-        *reason = std::string("cannot make a renderer for the window: ") + SDL_GetError();
+    if (video.renderer != nullptr) {
+        SDL_SetRenderDrawColor(video.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+        SDL_RenderClear(video.renderer);
+        SDL_RenderPresent(video.renderer);
+        return true;
+    }
+    SDL_Surface* output = SDL_GetWindowSurface(video.window);
+    if (output == nullptr) {
+        *reason = std::string("cannot draw in the window: ") + SDL_GetError();
         StopVideo();
         return false;
     }
-    if (!MakeTexture(reason)) {
-        StopVideo();
-        return false;
-    }
-    SDL_SetRenderDrawColor(video.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
-    SDL_RenderClear(video.renderer);
-    SDL_RenderPresent(video.renderer);
+    SDL_FillRect(output, nullptr, 0);
+    SDL_UpdateWindowSurface(video.window);
     return true;
 }
 
@@ -250,32 +370,12 @@ SDL_Rect PresentationRect(int outputWidth, int outputHeight, int screenWidth, in
                     static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool ShowBackBuffer(const SDL_Surface* backBuffer) {
-    if (video.renderer == nullptr || video.texture == nullptr) {
+bool ShowBackBuffer(SDL_Surface* backBuffer) {
+    if (video.window == nullptr) {
         return false;
     }
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(video.texture, nullptr, &pixels, &pitch) != 0) {
-        return false;
-    }
-    CopyToTexture(backBuffer, static_cast<uint8_t*>(pixels), pitch);
-    SDL_UnlockTexture(video.texture);
-
-    int outputWidth = 0;
-    int outputHeight = 0;
-    if (SDL_GetRendererOutputSize(video.renderer, &outputWidth, &outputHeight) != 0) {
-        return false;
-    }
-    const SDL_Rect place = PresentationRect(outputWidth, outputHeight, video.width, video.height);
-    // Bars around the picture need clearing; a picture covering the whole
-    // output overwrites every pixel anyway.
-    if (place.x != 0 || place.y != 0 || place.w != outputWidth || place.h != outputHeight) {
-        SDL_RenderClear(video.renderer);
-    }
-    const bool copied = SDL_RenderCopy(video.renderer, video.texture, nullptr, &place) == 0;
-    SDL_RenderPresent(video.renderer);
-    return copied;
+    return video.renderer != nullptr ? ShowThroughRenderer(backBuffer)
+                                     : ShowOnWindowSurface(backBuffer);
 }
 
 void ToggleFullscreen() {

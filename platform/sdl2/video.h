@@ -1,9 +1,11 @@
 // The window and what shows the back buffer in it.
 //
-// The back buffer is copied once a frame into a streaming texture and drawn by
-// an SDL renderer, scaled by the largest whole factor that fits the window
-// (letterboxed, nearest-neighbour), or shrunk to fit when the window is
-// smaller than the screen mode.
+// The back buffer is shown scaled by the largest whole factor that fits the
+// window (letterboxed, nearest-neighbour), or shrunk to fit when the window is
+// smaller than the screen mode. With 3D acceleration an SDL renderer draws it
+// from a streaming texture (and can wait for the vertical blank); without,
+// it is written straight into the window's framebuffer, widened and scaled in
+// one pass.
 #pragma once
 
 #include <SDL.h>
@@ -21,13 +23,14 @@ namespace dxsdl {
 bool StartVideo(const ScreenMode& mode, std::string* reason);
 void StopVideo();
 
-// Null while the library is not started.
+// Null while the library is not started; the renderer also when the window's
+// framebuffer is written directly.
 SDL_Window* VideoWindow();
 SDL_Renderer* VideoRenderer();
 
 // Shows the back buffer; false when the renderer failed (the frame is lost,
 // the game goes on).
-bool ShowBackBuffer(const SDL_Surface* backBuffer);
+bool ShowBackBuffer(SDL_Surface* backBuffer);
 
 // Borderless desktop fullscreen, or back to the window as it was.
 void ToggleFullscreen();
