@@ -5,6 +5,46 @@
 #include "image.h"
 
 namespace dxsdl {
+namespace {
+
+// Sprite rows are short (16 or 32 pixels): a call to memcpy would cost more
+// than the copy. Runs of up to 32 bytes are copied by two fixed-size moves
+// that may overlap in the middle; longer ones go to memcpy.
+inline void CopyRun(uint8_t* to, const uint8_t* from, size_t bytes) {
+    if (bytes > 32) {
+        std::memcpy(to, from, bytes);
+    } else if (bytes >= 16) {
+        uint8_t head[16];
+        uint8_t tail[16];
+        std::memcpy(head, from, 16);
+        std::memcpy(tail, from + bytes - 16, 16);
+        std::memcpy(to, head, 16);
+        std::memcpy(to + bytes - 16, tail, 16);
+    } else if (bytes >= 8) {
+        uint64_t head;
+        uint64_t tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + bytes - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + bytes - 8, &tail, 8);
+    } else if (bytes >= 4) {
+        uint32_t head;
+        uint32_t tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + bytes - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + bytes - 4, &tail, 4);
+    } else if (bytes >= 2) {
+        uint16_t head;
+        uint16_t tail;
+        std::memcpy(&head, from, 2);
+        std::memcpy(&tail, from + bytes - 2, 2);
+        std::memcpy(to, &head, 2);
+        std::memcpy(to + bytes - 2, &tail, 2);
+    }
+}
+
+}  // namespace
 
 void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, int32_t x, int32_t y,
                bool transparent) {
@@ -24,34 +64,56 @@ void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, in
     const auto firstColumn = static_cast<int32_t>(left - x);
     const auto endColumn = static_cast<int32_t>(right - x);
 
-    for (int64_t row = top; row < bottom; ++row) {
-        const auto imageRow = static_cast<size_t>(row - y);
-        const uint8_t* source = image.pixels.data() + imageRow * sourcePitch;
-        uint8_t* rowStart = static_cast<uint8_t*>(target->pixels) +
-                            static_cast<size_t>(row) * static_cast<size_t>(target->pitch);
-        // Image column c lands on screen column x + c, which is within
-        // left..right-1 for every column copied.
-        const auto place = [&](int32_t column) {
-            return rowStart + static_cast<size_t>(static_cast<int64_t>(x) + column) * bpp;
-        };
-        if (!transparent) {
-            std::memcpy(place(firstColumn), source + static_cast<size_t>(firstColumn) * bpp,
-                        static_cast<size_t>(endColumn - firstColumn) * bpp);
-            continue;
+    const size_t targetPitch = static_cast<size_t>(target->pitch);
+    const uint8_t* source = image.pixels.data() + static_cast<size_t>(top - y) * sourcePitch;
+    // Screen column x + c of the first row drawn: every byte copied lies
+    // within columns left..right-1 of the rows top..bottom-1.
+    uint8_t* rowStart = static_cast<uint8_t*>(target->pixels) +
+                        static_cast<size_t>(top) * targetPitch + static_cast<size_t>(left) * bpp;
+    const size_t firstByte = static_cast<size_t>(firstColumn) * bpp;
+
+    // Every visible pixel copied: one run per row, the same length in all.
+    if (!transparent || image.opaque) {
+        const size_t bytes = static_cast<size_t>(endColumn - firstColumn) * bpp;
+        for (int64_t row = top; row < bottom; ++row) {
+            CopyRun(rowStart, source + firstByte, bytes);
+            source += sourcePitch;
+            rowStart += targetPitch;
         }
+        return;
+    }
+
+    // Opaque runs only.
+    const auto imageTop = static_cast<size_t>(top - y);
+    const auto imageBottom = static_cast<size_t>(bottom - y);
+    const bool wholeRows = firstColumn == 0 && endColumn == image.width;
+    for (size_t imageRow = imageTop; imageRow < imageBottom; ++imageRow) {
+        const uint8_t* sourceRow = source;  // image column 0 of this row
         const uint32_t spanEnd = image.rowSpans[imageRow + 1];
-        for (uint32_t s = image.rowSpans[imageRow]; s < spanEnd; ++s) {
-            const OpaqueSpan span = image.spans[s];
-            if (span.start >= endColumn) {
-                break;  // runs are in column order
+        if (wholeRows) {
+            uint8_t* destination = rowStart;
+            for (uint32_t s = image.rowSpans[imageRow]; s < spanEnd; ++s) {
+                const OpaqueSpan span = image.spans[s];
+                const size_t at = static_cast<size_t>(span.start) * bpp;
+                CopyRun(destination + at, sourceRow + at, static_cast<size_t>(span.length) * bpp);
             }
-            const int32_t from = std::max(span.start, firstColumn);
-            const int32_t to = std::min(span.start + span.length, endColumn);
-            if (from < to) {
-                std::memcpy(place(from), source + static_cast<size_t>(from) * bpp,
+        } else {
+            for (uint32_t s = image.rowSpans[imageRow]; s < spanEnd; ++s) {
+                const OpaqueSpan span = image.spans[s];
+                if (span.start >= endColumn) {
+                    break;  // runs are in column order
+                }
+                const int32_t from = std::max(span.start, firstColumn);
+                const int32_t to = std::min(span.start + span.length, endColumn);
+                if (from < to) {
+                    const size_t at = static_cast<size_t>(from) * bpp;
+                    CopyRun(rowStart + (at - firstByte), sourceRow + at,
                             static_cast<size_t>(to - from) * bpp);
+                }
             }
         }
+        source += sourcePitch;
+        rowStart += targetPitch;
     }
 }
 

@@ -26,6 +26,7 @@ struct Image {
     std::vector<uint8_t> pixels;     // height rows of width * bytesPerPixel bytes
     std::vector<OpaqueSpan> spans;   // the opaque runs of all rows, top row first
     std::vector<uint32_t> rowSpans;  // row y's runs: spans[rowSpans[y] .. rowSpans[y + 1])
+    bool opaque = false;             // no transparent pixel at all
 };
 
 // Makes an image for a back buffer of this SDL pixel format (RGB565 or RGB888)

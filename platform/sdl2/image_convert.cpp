@@ -1,5 +1,6 @@
 // From a decoded surface to an Image: one pass over the file's colours gives
 // both the back buffer pixels and the opaque runs.
+#include <algorithm>
 #include <cstring>
 
 #include "image.h"
@@ -84,6 +85,10 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
         }
     }
     made.rowSpans.push_back(static_cast<uint32_t>(made.spans.size()));
+    made.opaque = made.spans.size() == static_cast<size_t>(made.height) &&
+                  std::all_of(made.spans.begin(), made.spans.end(), [&](const OpaqueSpan& span) {
+                      return span.start == 0 && span.length == made.width;
+                  });
     SDL_FreeSurface(argb);
     *image = std::move(made);
     return true;
