@@ -36,6 +36,13 @@ TEST(PresentationRectTest, SmallerThanTheScreenShrinksToFit) {
 class PresentationTest : public LibraryTest, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+        if (GetParam()) {
+            // The GL driver behind the renderer is unloaded before the leak
+            // check runs, so what it keeps cannot be told from our own leaks.
+            GTEST_SKIP() << "the accelerated renderer is checked in the plain build";
+        }
+#endif
         if (GetParam()) {
             SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1", SDL_HINT_OVERRIDE);
         }
