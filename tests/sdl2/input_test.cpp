@@ -1,5 +1,6 @@
 // Keyboard and game pad, through events put in SDL's queue and virtual pads:
 // key codes, direction bits, hot-plugging, quit requests, Alt+Enter.
+#include <csignal>
 #include <memory>
 
 #include "input.h"
@@ -306,6 +307,19 @@ TEST_F(InputTest, QuitRequestIsAnsweredFromThenOn) {
     ASSERT_EQ(0, dxDxLib_End());
     ASSERT_EQ(0, dxDxLib_Init());
     EXPECT_EQ(0, dxProcessMessage());
+}
+
+TEST_F(InputTest, InterruptAndTerminateSignalsAreQuitRequests) {
+    // SDL turns them into SDL_QUIT, as Ctrl-C in the terminal would.
+    for (int signal : {SIGINT, SIGTERM}) {
+        ASSERT_EQ(0, dxProcessMessage());
+        ASSERT_EQ(0, std::raise(signal));
+        EXPECT_EQ(-1, dxProcessMessage()) << "signal " << signal;
+        EXPECT_EQ(-1, dxProcessMessage());
+        ASSERT_EQ(0, dxDxLib_End());
+        ASSERT_EQ(0, dxDxLib_Init());
+        dxsdl::SetPacingEnabled(false);
+    }
 }
 
 TEST_F(InputTest, ClosingTheWindowIsAQuitRequest) {

@@ -10,13 +10,6 @@
 
 #include "library_fixture.h"
 
-#ifdef _WIN32
-#include <direct.h>
-#define chdir _chdir
-#else
-#include <unistd.h>
-#endif
-
 namespace dxtest {
 namespace {
 
