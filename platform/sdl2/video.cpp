@@ -215,11 +215,11 @@ bool ShowOnWindowSurface(SDL_Surface* backBuffer) {
         return false;
     }
     const SDL_Rect place = PresentationRect(output->w, output->h, video.width, video.height);
+    FillBars(output, place);
     const bool locked = SDL_MUSTLOCK(output);
     if (locked && SDL_LockSurface(output) != 0) {
         return false;
     }
-    FillBars(output, place);
     const int scale = place.w / video.width;
     if (IsXrgb(output->format->format) && scale >= 1 && place.w == video.width * scale &&
         place.h == video.height * scale) {
