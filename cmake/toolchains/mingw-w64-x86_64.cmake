@@ -57,9 +57,10 @@ set(GAME_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix for
 if(GAME_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR
         ${CMAKE_COMMAND} -E env WINEPREFIX=${GAME_WINEPREFIX} WINEARCH=win64 WINEDEBUG=-all
-        WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ja_JP.UTF-8 ${GAME_WINE})
+        WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ja_JP.UTF-8
+        /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${GAME_WINE})
 endif()
 
 # List the tests when ctest runs rather than at build time, so building does
-# not need wine and a fresh prefix is made once, by the first test run.
+# not need wine; wine-run.sh makes the prefix on the first run.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
