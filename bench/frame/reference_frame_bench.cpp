@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "frame_scene.h"
 
 namespace {
@@ -129,24 +130,5 @@ BENCHMARK(BM_MemsetBackBuffer)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* art = nullptr;
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--art=", 6) == 0) {
-            art = argv[i] + 6;
-        } else {
-            rest.push_back(argv[i]);
-        }
-    }
-    char* base = SDL_GetBasePath();
-    artDirectory = bench::ArtDirectory(art, base != nullptr ? base : "./");
-    SDL_free(base);
-    if (!artDirectory.empty() && artDirectory.back() != '/') {
-        artDirectory += '/';
-    }
-    int restCount = static_cast<int>(rest.size());
-    benchmark::Initialize(&restCount, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunFrameBenchmarks(argc, argv, artDirectory);
 }

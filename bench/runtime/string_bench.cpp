@@ -3,19 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include "managed_string.h"
+#include "runtime_reset.h"
 #include "string_ops.h"
 
 namespace {
 
 void FreshRuntimeWithSlots() {
-    if (Runtime.StringRegistryItems != nullptr) {
-        while (Runtime.StringRegistryCount > 0) {
-            ReleaseString(Runtime.StringRegistryItems[0]);
-        }
-        HeapFree(Runtime.RuntimeHeap, 0, Runtime.StringRegistryItems);
-    }
-    Runtime = RuntimeGlobals{};
-    RuntimeStartup();
+    ResetRuntime();
     CreateStringSlots();
 }
 

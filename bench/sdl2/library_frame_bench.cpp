@@ -9,10 +9,12 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "dxlib.h"
 #include "dxlib_sdl2_internal.h"
 #include "frame_scene.h"
@@ -98,28 +100,9 @@ BENCHMARK(BM_LibraryMemsetBackBuffer)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* art = nullptr;
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--art=", 6) == 0) {
-            art = argv[i] + 6;
-        } else {
-            rest.push_back(argv[i]);
-        }
-    }
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
         SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1);
         SDL_setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     }
-    char* base = SDL_GetBasePath();
-    artDirectory = bench::ArtDirectory(art, base != nullptr ? base : "./");
-    SDL_free(base);
-    if (!artDirectory.empty() && artDirectory.back() != '/') {
-        artDirectory += '/';
-    }
-    int restCount = static_cast<int>(rest.size());
-    benchmark::Initialize(&restCount, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunFrameBenchmarks(argc, argv, artDirectory);
 }

@@ -6,18 +6,7 @@
 #include <string>
 
 #include "managed_string.h"
-
-// Frees whatever an earlier test left registered, then starts the runtime anew.
-inline void ResetRuntime() {
-    if (Runtime.StringRegistryItems != nullptr) {
-        while (Runtime.StringRegistryCount > 0) {
-            ReleaseString(Runtime.StringRegistryItems[0]);
-        }
-        HeapFree(Runtime.RuntimeHeap, 0, Runtime.StringRegistryItems);
-    }
-    Runtime = RuntimeGlobals{};
-    RuntimeStartup();
-}
+#include "runtime_reset.h"
 
 // A registered string holding these bytes (embedded NULs included).
 inline ManagedString MakeString(const std::string& bytes) {
