@@ -5,7 +5,13 @@
 // each interval's distance from 1/60 s, the largest, and the processor time
 // the process used per second of wall time.
 //
-//   pacing [FRAMES] [--art=DIR]
+// Beside the library's own pacing, two references pace the same frames with
+// the library's pacing off: --reference=delay waits as a plain program first
+// would, SDL_Delay for the whole milliseconds left until the next 1/60 s;
+// --reference=spin waits by reading the clock without pause, the best this
+// machine can do at the price of a whole core.
+//
+//   pacing [FRAMES] [--art=DIR] [--reference=delay|spin]
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
@@ -48,9 +54,16 @@ double Percentile(std::vector<double> values, double fraction) {
 int main(int argc, char** argv) {
     int frames = 600;
     const char* art = nullptr;
+    std::string reference;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--art=", 6) == 0) {
             art = argv[i] + 6;
+        } else if (std::strncmp(argv[i], "--reference=", 12) == 0) {
+            reference = argv[i] + 12;
+            if (reference != "delay" && reference != "spin") {
+                std::fprintf(stderr, "unknown reference %s (delay or spin)\n", reference.c_str());
+                return 2;
+            }
         } else {
             frames = std::max(2, std::atoi(argv[i]));
         }
@@ -87,11 +100,34 @@ int main(int argc, char** argv) {
         }
         draws.push_back(Draw{handle, draw.x, draw.y});
     }
+    const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+    const auto period = static_cast<uint64_t>(frequency / 60.0);
+    uint64_t due = 0;
+    const auto waitForTurn = [&] {
+        const uint64_t now = SDL_GetPerformanceCounter();
+        if (due == 0 || now > due + 4 * period) {
+            due = now;
+        }
+        if (reference == "delay") {
+            const uint64_t left = due > now ? due - now : 0;
+            SDL_Delay(static_cast<Uint32>(static_cast<double>(left) * 1000.0 / frequency));
+        } else {
+            while (SDL_GetPerformanceCounter() < due) {
+            }
+        }
+        due += period;
+    };
+    if (!reference.empty()) {
+        dxsdl::SetPacingEnabled(false);
+    }
     const auto frame = [&] {
         dxProcessMessage();
         dxClearDrawScreen();
         for (const Draw& draw : draws) {
             dxDrawGraph(draw.x, draw.y, draw.handle, 1);
+        }
+        if (!reference.empty()) {
+            waitForTurn();
         }
         dxScreenFlip();
     };
@@ -99,7 +135,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 10; ++i) {
         frame();  // settle the schedule
     }
-    const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
     std::vector<uint64_t> shown;
     shown.reserve(static_cast<size_t>(frames) + 1);
     const double cpuBefore = ProcessorSeconds();
@@ -109,9 +144,11 @@ int main(int argc, char** argv) {
         shown.push_back(SDL_GetPerformanceCounter());
     }
     const double cpuAfter = ProcessorSeconds();
-    const char* method = dxsdl::CurrentPacingMethod() == dxsdl::PacingMethod::Vsync   ? "vsync"
-                         : dxsdl::CurrentPacingMethod() == dxsdl::PacingMethod::Timer ? "timer"
-                                                                                      : "off";
+    const std::string method =
+        !reference.empty()                                           ? "reference " + reference
+        : dxsdl::CurrentPacingMethod() == dxsdl::PacingMethod::Vsync ? "vsync"
+        : dxsdl::CurrentPacingMethod() == dxsdl::PacingMethod::Timer ? "timer"
+                                                                     : "off";
     dxDxLib_End();
 
     const double target = 1.0 / 60.0;
@@ -121,7 +158,7 @@ int main(int argc, char** argv) {
         distances.push_back(interval > target ? interval - target : target - interval);
     }
     const double wall = static_cast<double>(shown.back() - shown.front()) / frequency;
-    std::printf("frames            %d (%s pacing, %s)\n", frames, method,
+    std::printf("frames            %d (%s pacing, %s)\n", frames, method.c_str(),
                 draws.empty() ? "cleared screen only" : "the game's frame from the art");
     std::printf("mean interval     %.4f ms (1/60 s = %.4f ms)\n", 1000.0 * wall / frames,
                 1000.0 * target);
