@@ -11,7 +11,9 @@
 // --reference=spin waits by reading the clock without pause, the best this
 // machine can do at the price of a whole core.
 //
-//   pacing [FRAMES] [--art=DIR] [--reference=delay|spin]
+// --spin-ms=M sets how long before each deadline the library stops sleeping.
+//
+//   pacing [FRAMES] [--art=DIR] [--reference=delay|spin] [--spin-ms=M]
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
@@ -58,6 +60,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--art=", 6) == 0) {
             art = argv[i] + 6;
+        } else if (std::strncmp(argv[i], "--spin-ms=", 10) == 0) {
+            dxsdl::Tuning().spinMarginMs = std::atof(argv[i] + 10);
         } else if (std::strncmp(argv[i], "--reference=", 12) == 0) {
             reference = argv[i] + 12;
             if (reference != "delay" && reference != "spin") {
