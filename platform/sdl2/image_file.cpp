@@ -14,6 +14,12 @@
 #include <SDL_image.h>
 #endif
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace dxsdl {
 namespace {
 
@@ -40,6 +46,64 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::path(path), error);
 }
 
+bool CheckKindAndSize(bool directory, bool regular, uintmax_t size, std::string* reason) {
+    if (directory) {
+        *reason = "it is a directory, not an image file";
+        return false;
+    }
+    if (!regular) {
+        *reason = "it is not a regular file";
+        return false;
+    }
+    if (size > kMaxFileBytes) {
+        *reason = "the file is " + std::to_string(size) + " bytes, too large for an image";
+        return false;
+    }
+    return true;
+}
+
+#ifndef _WIN32
+struct DescriptorCloser {
+    int fd;
+    ~DescriptorCloser() { close(fd); }
+};
+
+// One open, one fstat on the descriptor and the reads: start-up loads some
+// four hundred small files, where every extra look-up by name shows. The open
+// does not wait, so a pipe under an image's name is refused instead of
+// hanging the game.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = std::string("cannot open it: ") + std::strerror(errno);
+        return false;
+    }
+    const DescriptorCloser closer{fd};
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        *reason = std::string("cannot read it: ") + std::strerror(errno);
+        return false;
+    }
+    const uintmax_t size = status.st_size > 0 ? static_cast<uintmax_t>(status.st_size) : 0;
+    if (!CheckKindAndSize(S_ISDIR(status.st_mode), S_ISREG(status.st_mode), size, reason)) {
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes->size()) {
+        const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            *reason = "cannot read it: the read stopped early";
+            return false;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+#else
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -51,21 +115,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
         *reason = "cannot read it: " + error.message();
         return false;
     }
-    if (fs::is_directory(status)) {
-        *reason = "it is a directory, not an image file";
-        return false;
-    }
-    if (!fs::is_regular_file(status)) {
-        *reason = "it is not a regular file";
-        return false;
-    }
-    const uintmax_t size = fs::file_size(fs::path(path), error);
+    const bool regular = fs::is_regular_file(status);
+    const uintmax_t size = regular ? fs::file_size(fs::path(path), error) : 0;
     if (error) {
         *reason = "cannot read it: " + error.message();
         return false;
     }
-    if (size > kMaxFileBytes) {
-        *reason = "the file is " + std::to_string(size) + " bytes, too large for an image";
+    if (!CheckKindAndSize(fs::is_directory(status), regular, size, reason)) {
         return false;
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -80,6 +136,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
     }
     return true;
 }
+#endif
 
 }  // namespace
 
@@ -121,16 +178,17 @@ std::string FindImageFile(const std::string& name, const std::string& executable
     return {};
 }
 
-SDL_Surface* ReadImageFile(const std::string& path, std::string* reason) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, &bytes, reason)) {
-        return nullptr;
-    }
+SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason) {
     ImageHeader header;
-    if (!InspectImageHeader(bytes.data(), bytes.size(), &header, reason)) {
+    if (!InspectImageHeader(data, size, &header, reason)) {
         return nullptr;
     }
-    SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    // SDL's memory streams count in int; no image we accept comes near that.
+    if (size > kMaxFileBytes) {
+        *reason = "the file is " + std::to_string(size) + " bytes, too large for an image";
+        return nullptr;
+    }
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     if (stream == nullptr) {
         *reason = std::string("cannot read it: ") + SDL_GetError();
         return nullptr;
@@ -159,6 +217,14 @@ SDL_Surface* ReadImageFile(const std::string& path, std::string* reason) {
         return nullptr;
     }
     return surface;
+}
+
+SDL_Surface* ReadImageFile(const std::string& path, std::string* reason) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, &bytes, reason)) {
+        return nullptr;
+    }
+    return DecodeImageBytes(bytes.data(), bytes.size(), reason);
 }
 
 }  // namespace dxsdl

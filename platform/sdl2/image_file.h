@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace dxsdl {
@@ -18,9 +20,13 @@ std::string NormalizeSeparators(const char* name);
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason);
 
-// Reads the whole file and decodes it. The header is checked before any
-// decoding, so an oversized or damaged image costs no more than its file.
-// Null with a reason on failure; otherwise the caller frees the surface.
+// Decodes a whole image file held in memory (`size` bytes at `data`). The
+// header is checked before any decoding, so an oversized or damaged image
+// costs no more than its file. Null with a reason on failure; otherwise the
+// caller frees the surface. Needs no video: SDL need not even be started.
+SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason);
+
+// Reads the whole file and decodes it as DecodeImageBytes does.
 SDL_Surface* ReadImageFile(const std::string& path, std::string* reason);
 
 }  // namespace dxsdl
