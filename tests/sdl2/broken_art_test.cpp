@@ -1,0 +1,231 @@
+// The real game on the real library with one art file broken in each way a
+// player's folder can break it. The program runs from a directory of its own,
+// so no good art beside it can stand in for the broken file. Each broken file
+// costs one line on standard error and a -1 handle that draws nothing; the
+// game still draws the rest, moves the player for 100 frames and ends on
+// Escape with status 0, and a hostile header never makes it allocate for it.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#ifdef DXLIB_HAVE_PNG
+#include <SDL_image.h>
+#endif
+
+#include "library_fixture.h"
+
+namespace dxtest {
+namespace {
+
+constexpr const char* kBroken = "chr25-1.bmp";  // the player's lower half
+constexpr long kMemoryLimitKb = 64 * 1024;
+
+enum class Defect {
+    NoFolder,
+    Missing,
+    Empty,
+    TruncatedHeader,
+    TruncatedPixels,
+    HugeHeader,
+    PngUnderBmpName,
+    Directory,
+    DanglingLink
+};
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+struct Outcome {
+    int status = -1;
+    std::string errors;
+    int frames = 0;
+    int playerX = 0;
+    long peakKb = 0;
+    SDL_Surface* lastFrame = nullptr;  // RGB565
+};
+
+class BrokenArtTest : public ::testing::TestWithParam<Defect> {
+  protected:
+    void SetUp() override {
+        const fs::path art = fs::path(GAME_ART_DIR);
+        ASSERT_TRUE(fs::exists(art / kBroken)) << art;
+        fs::copy_file(SCRIPTED_GAME, dir_.path() / "game");
+        fs::create_directories(dir_.path() / "report");
+        if (GetParam() == Defect::NoFolder) {
+            return;
+        }
+        const fs::path folder = dir_.path() / "resource" / "bmp";
+        fs::create_directories(folder);
+        for (const auto& entry : fs::directory_iterator(art)) {
+            if (entry.path().filename() != kBroken) {
+                fs::create_symlink(entry.path(), folder / entry.path().filename());
+            }
+        }
+        const fs::path broken = folder / kBroken;
+        std::vector<uint8_t> good = ReadBytes(art / kBroken);
+        ASSERT_GT(good.size(), 154u);
+        switch (GetParam()) {
+            case Defect::NoFolder:
+            case Defect::Missing:
+                break;
+            case Defect::Empty:
+                WriteBytes(broken, {});
+                break;
+            case Defect::TruncatedHeader:
+                good.resize(20);
+                WriteBytes(broken, good);
+                break;
+            case Defect::TruncatedPixels:
+                good.resize(good.size() - 100);
+                WriteBytes(broken, good);
+                break;
+            case Defect::HugeHeader:
+                Put32(good, 18, 100000);
+                Put32(good, 22, 100000);
+                WriteBytes(broken, good);
+                break;
+            case Defect::PngUnderBmpName: {
+#ifdef DXLIB_HAVE_PNG
+                SDL_Surface* image = SDL_LoadBMP((art / kBroken).string().c_str());
+                ASSERT_NE(nullptr, image);
+                ASSERT_EQ(0, IMG_SavePNG(image, broken.string().c_str()));
+                SDL_FreeSurface(image);
+#else
+                GTEST_SKIP() << "this build of the library loads no PNG";
+#endif
+                break;
+            }
+            case Defect::Directory:
+                fs::create_directory(broken);
+                break;
+            case Defect::DanglingLink:
+                fs::create_symlink(folder / "nowhere.bmp", broken);
+                break;
+        }
+    }
+
+    void TearDown() override {
+        SDL_FreeSurface(outcome_.lastFrame);
+    }
+
+    void Run() {
+        const std::string command =
+            "cd \"" + dir_.path().string() + "\" && ./game report 2>errors.txt";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        outcome_.status = WEXITSTATUS(status);
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        outcome_.peakKb = usage.ru_maxrss;
+        std::ifstream errors(dir_.path() / "errors.txt");
+        std::stringstream text;
+        text << errors.rdbuf();
+        outcome_.errors = text.str();
+        std::ifstream state(dir_.path() / "report" / "state.txt");
+        ASSERT_TRUE(state >> outcome_.frames >> outcome_.playerX);
+        SDL_Surface* frame =
+            SDL_LoadBMP((dir_.path() / "report" / "last-frame.bmp").string().c_str());
+        ASSERT_NE(nullptr, frame);
+        outcome_.lastFrame = SDL_ConvertSurfaceFormat(frame, SDL_PIXELFORMAT_RGB565, 0);
+        SDL_FreeSurface(frame);
+        ASSERT_NE(nullptr, outcome_.lastFrame);
+    }
+
+    // How many of the sprite's coloured pixels the last frame shows exactly
+    // at (left, top), within the drawing area and above the chaser's rows.
+    int PixelsShown(const char* sprite, int left, int top) {
+        SDL_Surface* loaded = SDL_LoadBMP((fs::path(GAME_ART_DIR) / sprite).string().c_str());
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(loaded);
+        int same = 0;
+        for (int y = 0; y < argb->h; ++y) {
+            for (int x = 0; x < argb->w; ++x) {
+                uint32_t c;
+                std::memcpy(&c, static_cast<uint8_t*>(argb->pixels) + y * argb->pitch + x * 4, 4);
+                const int sx = left + x;
+                const int sy = top + y;
+                if ((c & 0xFFFFFF) == 0 || sx < 100 || sx >= 600 || sy >= 480) {
+                    continue;
+                }
+                const uint32_t expected = (((c >> 16) & 0xFF) >> 3) << 11 |
+                                          (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3);
+                uint16_t shown;
+                std::memcpy(&shown,
+                            static_cast<uint8_t*>(outcome_.lastFrame->pixels) +
+                                sy * outcome_.lastFrame->pitch + sx * 2,
+                            2);
+                same += shown == expected ? 1 : 0;
+            }
+        }
+        SDL_FreeSurface(argb);
+        return same;
+    }
+
+    TempDir dir_;
+    Outcome outcome_;
+};
+
+std::string DefectName(const ::testing::TestParamInfo<Defect>& info) {
+    static const char* const names[] = {"NoFolder",        "Missing",         "Empty",
+                                        "TruncatedHeader", "TruncatedPixels", "HugeHeader",
+                                        "PngUnderBmpName", "Directory",       "DanglingLink"};
+    return names[static_cast<int>(info.param)];
+}
+
+TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
+    ASSERT_NO_FATAL_FAILURE(Run());
+    EXPECT_EQ(0, outcome_.status) << outcome_.errors;
+    EXPECT_EQ(101, outcome_.frames);
+    EXPECT_EQ(573, outcome_.playerX) << "the player moved for 100 frames";
+    EXPECT_LE(outcome_.peakKb, kMemoryLimitKb);
+
+    const long lines = std::count(outcome_.errors.begin(), outcome_.errors.end(), '\n');
+    if (GetParam() == Defect::NoFolder) {
+        EXPECT_EQ(408, lines) << "one line for each image the game asks for";
+        EXPECT_EQ(0, PixelsShown("chr25-2.bmp", 573, 250));
+        return;
+    }
+    // The player's upper half is drawn whatever became of the lower.
+    EXPECT_GT(PixelsShown("chr25-2.bmp", 573, 250), 100);
+    if (GetParam() == Defect::PngUnderBmpName) {
+        EXPECT_EQ(0, lines) << outcome_.errors;
+        EXPECT_GT(PixelsShown(kBroken, 573, 400), 100) << "a valid image loads whatever its name";
+        return;
+    }
+    EXPECT_EQ(1, lines) << outcome_.errors;
+    EXPECT_NE(std::string::npos, outcome_.errors.find(kBroken)) << outcome_.errors;
+    EXPECT_EQ(0, PixelsShown(kBroken, 573, 400)) << "a failed load draws nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(EachDefect, BrokenArtTest,
+                         ::testing::Values(Defect::NoFolder, Defect::Missing, Defect::Empty,
+                                           Defect::TruncatedHeader, Defect::TruncatedPixels,
+                                           Defect::HugeHeader, Defect::PngUnderBmpName,
+                                           Defect::Directory, Defect::DanglingLink),
+                         DefectName);
+
+}  // namespace
+}  // namespace dxtest
+#endif  // _WIN32
