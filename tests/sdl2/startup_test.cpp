@@ -5,7 +5,15 @@
 #include "library_fixture.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
 #endif
 
 namespace dxtest {
@@ -129,6 +137,36 @@ TEST(NoDisplayTest, TheGameEndsWithStatus255) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(255, WEXITSTATUS(status));
+}
+
+// Ctrl-C in the terminal, or the session ending, while the game plays: the
+// signal becomes a quit request and the game ends through its own loop.
+TEST(RealGameSignalTest, InterruptOrTerminateDuringPlayEndsWithStatusZero) {
+    using namespace std::chrono_literals;
+    for (int signal : {SIGINT, SIGTERM}) {
+        char* const argv[] = {const_cast<char*>(CHASER_GAME), nullptr};
+        pid_t game = -1;
+        ASSERT_EQ(0, posix_spawn(&game, CHASER_GAME, nullptr, nullptr, argv, environ));
+        // Well past the start (tens of milliseconds), so the game is in its
+        // frame loop when the signal comes.
+        std::this_thread::sleep_for(1s);
+        ASSERT_EQ(0, kill(game, signal));
+        int status = 0;
+        pid_t ended = 0;
+        for (int tries = 0; tries < 200 && ended == 0; ++tries) {
+            ended = waitpid(game, &status, WNOHANG);
+            if (ended == 0) {
+                std::this_thread::sleep_for(50ms);
+            }
+        }
+        if (ended == 0) {
+            kill(game, SIGKILL);
+            waitpid(game, &status, 0);
+            FAIL() << "signal " << signal << ": the game did not end within 10 s";
+        }
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal << " killed the game";
+        EXPECT_EQ(0, WEXITSTATUS(status)) << "signal " << signal;
+    }
 }
 #endif
 
