@@ -7,8 +7,12 @@
 # Prints the number of executions; exits non-zero when the fuzzer finds a
 # crash, a leak, a timeout or an allocation over the limit, leaving the input
 # in build/fuzz/work/found/ (never in the repository).
+# IMAGE_FUZZ_MAX_PIXELS=N in the environment skips converting and drawing
+# images of more than N pixels (they are still decoded), which keeps a long
+# run from spending most of its time on a few huge pictures.
 #
 #   tools/fuzz.sh [SECONDS]
+#   IMAGE_FUZZ_MAX_PIXELS=1048576 tools/fuzz.sh 600
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
