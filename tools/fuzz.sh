@@ -17,15 +17,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-missing=()
-command -v clang++ >/dev/null || missing+=(clang)
-compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
-    missing+=(libclang-rt-14-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# Everything the build needs (SDL2, clang and its fuzzer runtime) is installed
+# first when missing, so this runs on a fresh machine on its own.
+tools/setup.sh
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2 >/dev/null
