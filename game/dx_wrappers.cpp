@@ -1,6 +1,6 @@
 #include "dx_wrappers.h"
 
-#include "dxlib.h"
+#include "dxlibdll.h"
 
 int32_t SetGraphMode(int32_t width, int32_t height, int32_t colorBits) {
     return dxSetGraphMode(width, height, colorBits, 60);

@@ -2,7 +2,7 @@
 
 #include "chaser.h"
 #include "dx_wrappers.h"
-#include "dxlib.h"
+#include "dxlibdll.h"
 #include "game_state.h"
 #include "rounding.h"
 #include "sprite_loading.h"

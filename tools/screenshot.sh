@@ -4,7 +4,7 @@
 #   tools/screenshot.sh OUT.png [BUILD_DIR]
 #
 # BUILD_DIR is the build to run (default build/default); it must already hold
-# bin/chaser_game and its art: this script builds nothing. It starts the game
+# bin/chaser and its art: this script builds nothing. It starts the game
 # in its own Xvfb display, waits for the window, holds the right arrow for a
 # moment so the player walks and the chaser is in mid-swing, saves the window
 # to OUT.png, quits with Escape and fails unless the game exits with status 0.
@@ -29,7 +29,7 @@ fi
 hold=${SCREENSHOT_HOLD:-0.5}
 settle=${SCREENSHOT_WAIT:-0.6}
 
-game=$build/bin/chaser_game
+game=$build/bin/chaser
 if [ ! -x "$game" ]; then
     echo "no game at $game: build it first (cmake --build --preset default)" >&2
     exit 1
@@ -77,7 +77,7 @@ display=$(tr -dc 0-9 <"$work/display")
 export DISPLAY=":$display"
 
 # The game finds its art under the directory it starts in.
-(cd "$build/bin" && exec ./chaser_game) >"$work/game.log" 2>&1 &
+(cd "$build/bin" && exec ./chaser) >"$work/game.log" 2>&1 &
 game_pid=$!
 
 window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1 ||

@@ -16,13 +16,13 @@ if ! command -v valgrind >/dev/null; then
     $sudo apt-get install -y valgrind
 fi
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target chaser_game dxlibdll art >/dev/null
+cmake --build --preset default -j "$(nproc)" --target chaser dxlibdll art >/dev/null
 
 log=build/default/valgrind.log
 export SDL_VIDEODRIVER=offscreen SDL_FRAMEBUFFER_ACCELERATION=0 SDL_AUDIODRIVER=dummy
 valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --show-leak-kinds=definite \
     --errors-for-leak-kinds=definite --track-origins=yes --log-file="$log" \
-    build/default/bin/chaser_game &
+    build/default/bin/chaser &
 game=$!
 sleep "$seconds"
 kill -TERM "$game"

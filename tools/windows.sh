@@ -186,8 +186,8 @@ if [ $run_game -eq 0 ]; then
     step "done (no game run)"
     exit 0
 fi
-if [ ! -f "$build/bin/chaser_game.exe" ]; then
-    echo "no chaser_game.exe was built (is platform/sdl2 there?)" >&2
+if [ ! -f "$build/bin/chaser.exe" ]; then
+    echo "no chaser.exe was built (is platform/sdl2 there?)" >&2
     exit 1
 fi
 
@@ -211,7 +211,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The game loads its art by paths relative to where it starts.
-(cd "$build/bin" && exec env LC_ALL=ja_JP.UTF-8 "$wine" chaser_game.exe) &
+(cd "$build/bin" && exec env LC_ALL=ja_JP.UTF-8 "$wine" chaser.exe) &
 game_pid=$!
 
 # Wait for the game's window, then give it a few frames.

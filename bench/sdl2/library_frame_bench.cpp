@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "dxlib.h"
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll.h"
+#include "dxlibdll_sdl2_internal.h"
 #include "frame_scene.h"
 
 namespace {

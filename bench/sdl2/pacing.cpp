@@ -28,8 +28,8 @@
 #include <sys/resource.h>
 #endif
 
-#include "dxlib.h"
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll.h"
+#include "dxlibdll_sdl2_internal.h"
 #include "frame_scene.h"
 
 namespace {

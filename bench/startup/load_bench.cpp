@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "dxlib.h"
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll.h"
+#include "dxlibdll_sdl2_internal.h"
 #include "image_table.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// The twelve operations of dxlib.h: the library's life cycle, and each call
+// The twelve operations of dxlibdll.h: the library's life cycle, and each call
 // handed to the part that does the work.
 #include <SDL.h>
 
@@ -6,14 +6,14 @@
 
 #include "back_buffer.h"
 #include "diagnostics.h"
-#include "dxlib.h"
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll.h"
+#include "dxlibdll_sdl2_internal.h"
 #include "frame_pacer.h"
 #include "image_table.h"
 #include "input.h"
 #include "video.h"
 
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
 #include <SDL_image.h>
 #endif
 
@@ -136,7 +136,7 @@ int32_t dxDxLib_Init(void) {
         return -1;
     }
     StartInput();
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
     IMG_Init(IMG_INIT_PNG);
 #endif
     SetExecutableDirectory(ExecutableDirectory());
@@ -157,7 +157,7 @@ int32_t dxDxLib_End(void) {
     StopInput();
     DestroyBackBuffer();
     StopVideo();
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
     IMG_Quit();
 #endif
     SDL_Quit();

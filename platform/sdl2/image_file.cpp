@@ -10,7 +10,7 @@
 
 #include "image_header.h"
 
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
 #include <SDL_image.h>
 #endif
 
@@ -197,7 +197,7 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
     if (header.kind == ImageKind::Bmp) {
         surface = SDL_LoadBMP_RW(stream, 1);
     } else {
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
         surface = IMG_LoadPNG_RW(stream);
         SDL_RWclose(stream);
 #else

@@ -6,7 +6,7 @@
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
-#define DXLIB_HAVE_SSE2 1
+#define DXLIBDLL_HAVE_SSE2 1
 #endif
 
 #ifdef _WIN32
@@ -48,7 +48,7 @@ inline uint32_t WidenRgb565(uint16_t pixel) {
 
 void WidenRgb565Row(const uint8_t* in, uint32_t* out, size_t width) {
     size_t x = 0;
-#ifdef DXLIB_HAVE_SSE2
+#ifdef DXLIBDLL_HAVE_SSE2
     const __m128i five = _mm_set1_epi16(0x1F);
     const __m128i six = _mm_set1_epi16(0x3F);
     const __m128i wide5 = _mm_set1_epi16(1053);

@@ -7,7 +7,7 @@
 
 #include "game_state.h"
 #include "main_routine.h"
-#include "recording_dxlib.h"
+#include "recording_dxlibdll.h"
 #include "runtime_fixture.h"
 
 class GameTest : public RuntimeTest {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "entry.h"
-#include "recording_dxlib.h"
+#include "recording_dxlibdll.h"
 
 int main(int argc, char** argv) {
     recording::Script script;

@@ -16,7 +16,7 @@
 #include <iterator>
 #include <sstream>
 
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
 #include <SDL_image.h>
 #endif
 
@@ -107,7 +107,7 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
                 WriteBytes(broken, good);
                 break;
             case Defect::PngUnderBmpName: {
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
                 SDL_Surface* image = SDL_LoadBMP((art / kBroken).string().c_str());
                 ASSERT_NE(nullptr, image);
                 ASSERT_EQ(0, IMG_SavePNG(image, broken.string().c_str()));

@@ -80,7 +80,7 @@ TEST_F(FuzzInputTest, EverySeedLoadsToItsOwnColours) {
     const std::vector<fuzzseed::SeedImage> seeds = fuzzseed::MakeSeedImages();
     ASSERT_FALSE(seeds.empty());
     for (const fuzzseed::SeedImage& seed : seeds) {
-#ifndef DXLIB_HAVE_PNG
+#ifndef DXLIBDLL_HAVE_PNG
         if (seed.name.ends_with(".png")) {
             continue;
         }

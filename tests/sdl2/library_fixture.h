@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "dxlib.h"
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll.h"
+#include "dxlibdll_sdl2_internal.h"
 
 namespace dxtest {
 
@@ -32,7 +32,7 @@ class TempDir {
         // Unique across the parallel test processes ctest runs.
         static int serial = 0;
         path_ = fs::temp_directory_path() /
-                ("dxlib_sdl2_test_" + std::to_string(SDL_GetPerformanceCounter()) + "_" +
+                ("dxlibdll_sdl2_test_" + std::to_string(SDL_GetPerformanceCounter()) + "_" +
                  std::to_string(++serial));
         fs::remove_all(path_);
         fs::create_directories(path_);

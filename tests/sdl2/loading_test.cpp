@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
 #include <SDL_image.h>
 #endif
 
@@ -234,7 +234,7 @@ TEST_F(LoadingTest, LoadingBeforeStartUpFails) {
     EXPECT_NE(std::string::npos, errors.find("not started")) << errors;
 }
 
-#ifdef DXLIB_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_PNG
 
 TEST_F(LoadingTest, ReadsPngWithItsTransparency) {
     // Opaque colours, pure black, and a see-through pixel of another colour.
@@ -284,7 +284,7 @@ TEST_F(LoadingTest, DamagedPngsAreRefused) {
     ExpectRefused(dir_.File("huge.png"), "100000 x 100000");
 }
 
-#endif  // DXLIB_HAVE_PNG
+#endif  // DXLIBDLL_HAVE_PNG
 
 }  // namespace
 }  // namespace dxtest

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "dxlib_sdl2_internal.h"
+#include "dxlibdll_sdl2_internal.h"
 #include "entry.h"
 #include "game_state.h"
 

@@ -1,6 +1,6 @@
-#include "recording_dxlib.h"
+#include "recording_dxlibdll.h"
 
-#include "dxlib.h"
+#include "dxlibdll.h"
 
 namespace recording {
 

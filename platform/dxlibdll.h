@@ -10,12 +10,12 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32) && defined(DXLIB_BUILDING_DLL)
-#define DXLIB_API __declspec(dllexport)
-#elif defined(DXLIB_BUILDING_DLL)
-#define DXLIB_API __attribute__((visibility("default")))
+#if defined(_WIN32) && defined(DXLIBDLL_BUILDING_DLL)
+#define DXLIBDLL_API __declspec(dllexport)
+#elif defined(DXLIBDLL_BUILDING_DLL)
+#define DXLIBDLL_API __attribute__((visibility("default")))
 #else
-#define DXLIB_API
+#define DXLIBDLL_API
 #endif
 
 #ifdef __cplusplus
@@ -24,54 +24,54 @@ extern "C" {
 
 // Chooses the screen size, colour depth (16 or 32 bits) and frame rate.
 // Called once, before dxDxLib_Init.
-DXLIB_API int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth,
+DXLIBDLL_API int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth,
                                  int32_t refreshRate);
 
 // Starts the library and opens the screen; 0 on success, -1 when it cannot start.
 // Called once, after dxSetGraphMode.
-DXLIB_API int32_t dxDxLib_Init(void);
+DXLIBDLL_API int32_t dxDxLib_Init(void);
 
 // Releases every resource and shuts the library down.
 // Called once, when the game ends; never after a failed dxDxLib_Init.
-DXLIB_API int32_t dxDxLib_End(void);
+DXLIBDLL_API int32_t dxDxLib_End(void);
 
 // Selects the drawing target; -2 is the back buffer.
 // Called once after start-up.
-DXLIB_API int32_t dxSetDrawScreen(int32_t drawScreen);
+DXLIBDLL_API int32_t dxSetDrawScreen(int32_t drawScreen);
 
 // Clips all later drawing to columns left..right-1 and rows top..bottom-1.
 // Called once after start-up.
-DXLIB_API int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom);
+DXLIBDLL_API int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
 // Loads an image file; returns its handle (0 or more), or -1 when it cannot be loaded.
 // Called once per image during loading.
-DXLIB_API int32_t dxLoadGraph(const char* fileName, int32_t flag);
+DXLIBDLL_API int32_t dxLoadGraph(const char* fileName, int32_t flag);
 
 // Draws an image with its top-left corner at (x, y); a non-zero transFlag makes
 // pure black transparent. An invalid handle draws nothing and gives -1.
 // Called for every sprite of every frame.
-DXLIB_API int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag);
+DXLIBDLL_API int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag);
 
 // Clears the drawing target to black.
 // Called at the start of every frame's drawing.
-DXLIB_API int32_t dxClearDrawScreen(void);
+DXLIBDLL_API int32_t dxClearDrawScreen(void);
 
 // Shows the back buffer and waits for the next frame's turn.
 // Called at the end of every frame.
-DXLIB_API int32_t dxScreenFlip(void);
+DXLIBDLL_API int32_t dxScreenFlip(void);
 
 // Handles pending window and system events; 0 to go on, -1 once a quit is requested.
 // Called at the start of every frame.
-DXLIB_API int32_t dxProcessMessage(void);
+DXLIBDLL_API int32_t dxProcessMessage(void);
 
 // 1 while the key with this scan code is held, 0 otherwise (1 is Escape).
 // Called every frame.
-DXLIB_API int32_t dxCheckHitKey(int32_t keyCode);
+DXLIBDLL_API int32_t dxCheckHitKey(int32_t keyCode);
 
 // Direction bits of the chosen input (1 pad 1, 0x1000 keyboard, 4097 both):
 // 1 down, 2 left, 4 right, 8 up; buttons from 16 up.
 // Called every frame.
-DXLIB_API int32_t dxGetJoypadInputState(int32_t inputType);
+DXLIBDLL_API int32_t dxGetJoypadInputState(int32_t inputType);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,5 @@
 // The library's inside, for its tests and measuring tools (which link the
-// static variant, dxlib_sdl2): the back buffer's pixels, the window, the
+// static variant, dxlibdll_sdl2): the back buffer's pixels, the window, the
 // pacing knobs, and hooks into the frame loop. The game sees none of this.
 #pragma once
 
