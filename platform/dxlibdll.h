@@ -25,7 +25,7 @@ extern "C" {
 // Chooses the screen size, colour depth (16 or 32 bits) and frame rate.
 // Called once, before dxDxLib_Init.
 DXLIBDLL_API int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth,
-                                 int32_t refreshRate);
+                                    int32_t refreshRate);
 
 // Starts the library and opens the screen; 0 on success, -1 when it cannot start.
 // Called once, after dxSetGraphMode.
