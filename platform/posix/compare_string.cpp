@@ -3,10 +3,12 @@
 // Plain ASCII text is ordered by our own tables, which reproduce the order the
 // Windows function gives on such a system. Text with any byte of 0x80 or above
 // is decoded from code page 932 and ordered by ICU's Japanese collator.
+#ifndef KERNEL32_WITHOUT_ICU
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucol.h>
 #include <unicode/uvernum.h>
+#endif
 
 #include <array>
 #include <cstdint>
@@ -194,6 +196,7 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+#ifndef KERNEL32_WITHOUT_ICU
 // ---------------------------------------------------------------------------
 // Code page 932 through ICU
 
@@ -319,6 +322,13 @@ std::optional<int> CompareCp932(std::string_view a, std::string_view b) {
             return 1;
     }
 }
+
+#else
+// Built without ICU: no order for such text, reported as a failure.
+std::optional<int> CompareCp932(std::string_view, std::string_view) {
+    return std::nullopt;
+}
+#endif
 
 // The operand as a byte range; false if its pointer and count do not make one.
 bool Operand(PCNZCH text, int count, std::string_view& out) {
