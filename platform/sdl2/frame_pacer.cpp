@@ -10,6 +10,21 @@
 #include "back_buffer.h"
 #include "video.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+// In a web page the game's loop, which never returns, must give control back
+// to the browser for anything to be shown or any key to arrive: each frame
+// waits here, its stack unwound and later rewound, until the browser's next
+// animation frame, and gets that frame's start time in milliseconds. A hidden
+// page gets no animation frames, so the game waits with it.
+// clang-format off
+EM_ASYNC_JS(double, WaitForAnimationFrame, (), {
+    return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+});
+// clang-format on
+#endif
+
 namespace dxsdl {
 
 void FrameSchedule::Start(uint64_t ticksPerSecond, int32_t framesPerSecond, int32_t stallFrames) {
@@ -37,6 +52,18 @@ void FrameSchedule::Advance() {
         carried_ -= rate_;
         next_ += 1;
     }
+}
+
+void DisplayFramePacer::Start(int32_t framesPerSecond, int32_t stallFrames) {
+    schedule_.Start(1000000, framesPerSecond, stallFrames);
+}
+
+bool DisplayFramePacer::Offer(uint64_t nowUs) {
+    if (nowUs + kToleranceUs < schedule_.Due(nowUs)) {
+        return false;
+    }
+    schedule_.Advance();
+    return true;
 }
 
 void VsyncCheck::Start(uint64_t periodTicks) {
@@ -69,6 +96,7 @@ struct Pacer {
     PacingMethod method = PacingMethod::Timer;
     PacingTuning tuning;
     FrameSchedule schedule;
+    DisplayFramePacer displayFrames;
     VsyncCheck vsyncCheck;
     bool vsyncDistrusted = false;  // proved not to pace: the timer for good
 };
@@ -112,6 +140,7 @@ void SleepUntil(uint64_t deadline) {
 
 void RestartSchedule() {
     pacer.schedule.Start(SDL_GetPerformanceFrequency(), pacer.rate, pacer.tuning.stallFrames);
+    pacer.displayFrames.Start(pacer.rate, pacer.tuning.stallFrames);
 }
 
 }  // namespace
@@ -146,6 +175,17 @@ void ShowFrame() {
     if (backBuffer == nullptr) {
         return;
     }
+#ifdef __EMSCRIPTEN__
+    for (;;) {
+        const double startMs = std::max(WaitForAnimationFrame(), 0.0);
+        if (pacer.method == PacingMethod::Off ||
+            pacer.displayFrames.Offer(static_cast<uint64_t>(startMs * 1000.0))) {
+            break;
+        }
+    }
+    ShowBackBuffer(backBuffer);
+    return;
+#endif
     switch (pacer.method) {
         case PacingMethod::Off:
             ShowBackBuffer(backBuffer);
