@@ -12,6 +12,9 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#include <emscripten/html5.h>
 #else
 #include <unistd.h>
 #endif
@@ -102,6 +105,20 @@ bool ShowsNothing(const char* driver) {
            (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
+#ifdef __EMSCRIPTEN__
+// In a web page the window is the page's canvas: it keeps the page's title and
+// the screen's own size in pixels, and the page scales it.
+std::string ProgramName() {
+    const char* title = emscripten_get_window_title();
+    return title != nullptr ? title : "";
+}
+
+int FirstWindowScale(const ScreenMode&) {
+    return 1;
+}
+
+constexpr Uint32 kWindowFlags = 0;
+#else
 // The running program's file name without its directory or extension, for the
 // window's title.
 std::string ProgramName() {
@@ -137,6 +154,9 @@ int FirstWindowScale(const ScreenMode& mode) {
     const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / mode.height;
     return static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
 }
+
+constexpr Uint32 kWindowFlags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+#endif
 
 bool MakeTexture(std::string* reason) {
     if (video.texture != nullptr) {
@@ -273,6 +293,18 @@ bool StartVideo(const ScreenMode& mode, std::string* reason) {
     // unless the user chose otherwise.
     SDL_SetHintWithPriority(SDL_HINT_WINDOWS_DPI_SCALING, "1", SDL_HINT_DEFAULT);
     const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+#ifdef __EMSCRIPTEN__
+    // Frames wait for the browser's animation frames (frame_pacer.cpp), not
+    // for SDL's own yield after each update.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+    int canvasWidth = 0;
+    int canvasHeight = 0;
+    if (emscripten_get_canvas_element_size("#canvas", &canvasWidth, &canvasHeight) !=
+        EMSCRIPTEN_RESULT_SUCCESS) {
+        *reason = "cannot start: the page has no canvas (no element with the id \"canvas\")";
+        return false;
+    }
+#endif
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (requested == nullptr || *requested == '\0') {
             *reason = std::string("cannot start: no display (") + SDL_GetError() + ")";
@@ -295,9 +327,9 @@ bool StartVideo(const ScreenMode& mode, std::string* reason) {
     video.width = mode.width;
     video.height = mode.height;
     const int scale = FirstWindowScale(mode);
-    video.window = SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED,
-                                    SDL_WINDOWPOS_CENTERED, mode.width * scale, mode.height * scale,
-                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    video.window =
+        SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         mode.width * scale, mode.height * scale, kWindowFlags);
     if (video.window == nullptr) {
         *reason = std::string("cannot open the window: ") + SDL_GetError();
         StopVideo();
@@ -379,6 +411,11 @@ bool ShowBackBuffer(SDL_Surface* backBuffer) {
 }
 
 void ToggleFullscreen() {
+#ifdef __EMSCRIPTEN__
+    // Browsers grant fullscreen only inside the user's own key or click
+    // handler, which the page has and the game's loop has not: the page does it.
+    return;
+#endif
     if (video.window == nullptr) {
         return;
     }
