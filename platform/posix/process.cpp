@@ -1,4 +1,7 @@
 // Process exit and debugger output on POSIX.
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -65,10 +68,30 @@ std::string FromCodePage932(const char* text) {
 
 extern "C" {
 
+#ifdef __EMSCRIPTEN__
+// In a web page the line goes to the browser's console, decoded there from code
+// page 932 by the browser's own decoder, without its line end (the console
+// ends each message itself).
+// clang-format off
+EM_JS(void, ShowDebugLineInConsole, (const char* text, size_t length), {
+    (Module['printErr'] || console.warn)(
+        new TextDecoder('shift_jis').decode(HEAPU8.subarray(text, text + length)));
+});
+// clang-format on
+#endif
+
 VOID OutputDebugStringA(LPCSTR text) {
     if (text == nullptr) {
         return;
     }
+#ifdef __EMSCRIPTEN__
+    size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
+        --length;
+    }
+    ShowDebugLineInConsole(text, length);
+    return;
+#endif
     std::string message = FromCodePage932(text);
     // A terminal wants a bare line feed; the text ends with CR LF.
     for (size_t at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n", at)) {
