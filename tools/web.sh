@@ -111,7 +111,7 @@ export CHASER_WEB_SITE=$site
 case "$mode" in
 test)
     step "browser tests"
-    node --test --test-concurrency=1 "$root/tests/web/"
+    node --test "$root/tests/web/site.test.js"
     ;;
 bench)
     step "web figures"
@@ -119,6 +119,6 @@ bench)
     ;;
 screenshot)
     step "screenshot"
-    node "$root/tests/web/screenshot.js" "$screenshot"
+    node "$root/tools/web/screenshot.js" "$screenshot"
     ;;
 esac
