@@ -5,7 +5,7 @@
 #   tools/web.sh               build the site
 #   tools/web.sh --serve [PORT]  build, then serve it on 127.0.0.1 (port 8080 unless given)
 #   tools/web.sh --test        build, then run the browser tests in headless chromium
-#   tools/web.sh --bench       build, then take the web figures (docs/performance.md)
+#   tools/web.sh --bench [LOADS] [FRAMES]  build, then take the web figures (docs/performance.md)
 #   tools/web.sh --screenshot PATH  build, then photograph the page in play
 #
 # It installs what it needs with apt-get (root or sudo): Debian's emscripten,
@@ -19,6 +19,7 @@ root=$PWD
 mode=build
 port=8080
 screenshot=""
+bench_args=()
 case "${1:-}" in
 "") ;;
 --serve)
@@ -26,7 +27,11 @@ case "${1:-}" in
     port=${2:-8080}
     ;;
 --test) mode=test ;;
---bench) mode=bench ;;
+--bench)
+    mode=bench
+    shift
+    bench_args=("$@")
+    ;;
 --screenshot)
     mode=screenshot
     screenshot=$(realpath -m "${2:?--screenshot needs a file name}")
@@ -115,7 +120,7 @@ test)
     ;;
 bench)
     step "web figures"
-    node "$root/bench/web/figures.js"
+    node "$root/bench/web/figures.js" "${bench_args[@]}"
     ;;
 screenshot)
     step "screenshot"
