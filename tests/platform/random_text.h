@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace random_text {
 
