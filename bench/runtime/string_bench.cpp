@@ -2,6 +2,9 @@
 // as they are while the game runs.
 #include <benchmark/benchmark.h>
 
+#include <string_view>
+
+#include "kernel32.h"
 #include "managed_string.h"
 #include "runtime_reset.h"
 #include "string_ops.h"
@@ -49,6 +52,25 @@ void BM_ConcatShort(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConcatShort);
+
+// The comparison the string operations hand on: CompareStringA with the
+// system locale. Three pairs: ASCII deciding at the first level, Japanese
+// text deciding at the first level, and text that ties until the last level
+// (every level is walked through).
+void CompareBench(benchmark::State& state, std::string_view a, std::string_view b) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, a.data(),
+                                                static_cast<int>(a.size()), b.data(),
+                                                static_cast<int>(b.size())));
+    }
+}
+BENCHMARK_CAPTURE(CompareBench, Ascii, "resource\\bmp\\chr06-1", "resource\\bmp\\chr06-2");
+// 日本語のテキスト vs 日本語のデータ
+BENCHMARK_CAPTURE(CompareBench, Japanese,
+                  "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67",
+                  "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x66\x81\x5b\x83\x5e");
+// カナ-co-op vs カナ-co'op: the two tie until the hyphens and apostrophes.
+BENCHMARK_CAPTURE(CompareBench, TieUntilLast, "\x83\x4a\x83\x69-co-op", "\x83\x4a\x83\x69-co'op");
 
 }  // namespace
 

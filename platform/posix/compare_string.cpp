@@ -1,135 +1,204 @@
 // CompareStringA on POSIX: the linguistic order of a code page 932 system.
 //
-// Plain ASCII text is ordered by our own tables, which reproduce the order the
-// Windows function gives on such a system. Text with any byte of 0x80 or above
-// is decoded from code page 932 and ordered by ICU's Japanese collator.
-#ifndef KERNEL32_WITHOUT_ICU
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ucol.h>
-#include <unicode/uvernum.h>
-#endif
-
+// One order for every operand, plain ASCII or not: each character, single- or
+// double-byte, is looked up in the weight table of cp932_weights.h (made by
+// tools/cp932_weights.sh) and the operands are compared level by level, each
+// level over the whole text and consulted only when the ones before it tie:
+//   1. primary weights: letters, digits, kana, kanji, symbols, with case,
+//      width and kana type folded; apostrophes, hyphens and control characters
+//      skipped;
+//   2. secondary weights: voicing marks and accents (か before が);
+//   3. case: lower case before upper case (a, A), small kana before large,
+//      plain forms before compatibility forms (1, ①);
+//   4. kana type: katakana before hiragana (ア, あ);
+//   5. width: half-width before the usual form before full-width (ｱ, ア;
+//      a, ａ);
+//   6. the skipped apostrophes, hyphens and control characters, one entry
+//      each: where it stands (its index among the characters that weigh),
+//      and its rank. Entries are compared from the left; at the first
+//      difference a later position sorts first, then a lower rank (control
+//      characters, then the apostrophe, then the hyphen); text that runs out
+//      of entries first sorts first, so "ab" < "a-b" and "ab-" < "ab--".
+// At levels 1 to 5 the first difference from the left decides, and text that
+// runs out first sorts first. NUL weighs nothing and is not counted as a
+// position.
+//
+// Bytes that are not code page 932 text (a lead byte without its trail byte,
+// an unassigned code, the bytes 0x80, 0xA0 and 0xFD to 0xFF) weigh as the
+// default character ・ that the system's conversion turns them into. A lead
+// byte without a valid trail byte is read alone; the next byte starts afresh.
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <optional>
+#include <span>
 #include <string_view>
-#include <vector>
 
+#include "cp932_weights.h"
 #include "kernel32.h"
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// ASCII
-//
-// Three levels, each consulted only when the ones before it tie:
-//   1. primary ranks, with apostrophes and hyphens skipped and case folded;
-//   2. case, letter by letter: lower case before upper case;
-//   3. the skipped apostrophes and hyphens: where they stood and which they were.
-//
-// Choices of ours where the Windows order was not measured:
-// - NUL, the other control characters and DEL weigh nothing at any level, as
-//   NUL is measured to; two strings that differ only in them compare equal.
-// - Tab, line feed, vertical tab, form feed and carriage return are white space
-//   and rank just before the space, in that order.
-// - At the third level each skipped character counts as (position, kind): its
-//   position is the number of weighted characters before it, its kind orders an
-//   apostrophe before a hyphen. The lists are compared entry by entry, an
-//   earlier position sorting first; a list that runs out first sorts first, so
-//   text with no skipped character sorts before the same text with one.
+using cp932_weights::Element;
+using cp932_weights::kExpansions;
+using cp932_weights::kLastLevel;
+using cp932_weights::kRuns;
+using cp932_weights::kSeveral;
 
-// Every character with a first-level weight, from lowest to highest. A lower
-// case letter and its capital share a rank; the capital differs by case only.
-// The first two are skipped at the first level and only order the third.
-constexpr std::string_view kAsciiOrder =
-    "'-"
-    "\t\n\v\f\r"
-    " !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>"
-    "0123456789"
-    "aAbBcCdDeEfFgGhHiIjJkKlLmMnNoOpPqQrRsStTuUvVwWxXyYzZ";
-
-struct AsciiWeight {
-    uint8_t primary = 0;  // 0: no first-level weight
-    uint8_t upper = 0;    // 1 for a capital letter
-    uint8_t skipped = 0;  // 1 apostrophe, 2 hyphen: weighed at the third level only
-};
-
-using AsciiTable = std::array<AsciiWeight, 128>;
-
-constexpr bool IsUpper(char c) {
-    return c >= 'A' && c <= 'Z';
+constexpr bool IsLead(unsigned byte) {
+    return (byte >= 0x81 && byte <= 0x9f) || (byte >= 0xe0 && byte <= 0xfc);
+}
+constexpr bool IsTrail(unsigned byte) {
+    return byte >= 0x40 && byte <= 0xfc && byte != 0x7f;
 }
 
-consteval AsciiTable BuildAsciiTable() {
-    AsciiTable table{};
-    std::array<int, 128> seen{};
-    uint8_t rank = 0;
-    uint8_t skippedKind = 0;
-    for (const char c : kAsciiOrder) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code >= 128 || seen[code]++ != 0) {
-            throw "each character appears once in the order";
-        }
-        AsciiWeight& weight = table[code];
-        if (c == '\'' || c == '-') {
-            weight.skipped = ++skippedKind;
-        } else if (IsUpper(c)) {
-            if (table[static_cast<unsigned char>(c - 'A' + 'a')].primary != rank) {
-                throw "a capital follows its lower case letter";
+// The table has one entry per byte, then one per lead byte and trail byte.
+constexpr size_t kTrailSpan = 0xfc - 0x40 + 1;
+constexpr size_t kLeadBytes = (0x9f - 0x81 + 1) + (0xfc - 0xe0 + 1);
+constexpr size_t kTableSize = 256 + kLeadBytes * kTrailSpan;
+
+constexpr size_t TableIndex(unsigned code) {
+    if (code < 256) {
+        return code;
+    }
+    const unsigned lead = code >> 8;
+    const size_t leadIndex = lead <= 0x9f ? lead - 0x81 : lead - 0xe0 + (0x9f - 0x81 + 1);
+    return 256 + leadIndex * kTrailSpan + ((code & 0xff) - 0x40);
+}
+
+using Table = std::array<Element, kTableSize>;
+
+consteval Table BuildTable() {
+    Table table{};
+    std::array<bool, kTableSize> filled{};
+    for (const cp932_weights::Run& run : kRuns) {
+        for (unsigned i = 0; i < run.count; ++i) {
+            const unsigned code = run.code + i;
+            if ((code >= 256 &&
+                 (!IsLead(code >> 8) || (code & 0xff) < 0x40 || (code & 0xff) > 0xfc)) ||
+                filled[TableIndex(code)]) {
+                throw "a run covers a code twice or one that is not in the table";
             }
-            weight.primary = rank;
-            weight.upper = 1;
-        } else {
-            weight.primary = ++rank;
+            Element element = run.first;
+            element.primary = static_cast<uint16_t>(element.primary + run.step * i);
+            table[TableIndex(code)] = element;
+            filled[TableIndex(code)] = true;
         }
     }
-    for (int code = 0x20; code < 0x7f; ++code) {
-        if (seen[code] != 1) {
-            throw "every printable character has a place in the order";
+    for (const bool f : filled) {
+        if (!f) {
+            throw "every code has an entry";
         }
     }
     return table;
 }
 
-constexpr AsciiTable kAscii = BuildAsciiTable();
+constexpr Table kTable = BuildTable();
 
-// Walks one operand, yielding the characters that one level looks at.
-class AsciiCursor {
+// One character's weights: its elements, or its rank at the last level.
+struct Unit {
+    std::span<const Element> elements;
+    uint8_t lastLevel = 0;  // 0: none; NUL has neither
+};
+
+// Reads an operand character by character.
+class Reader {
   public:
-    explicit AsciiCursor(std::string_view text) : text_(text) {}
+    explicit Reader(std::string_view text) : text_(text) {}
 
-    // The next character with a first-level weight, or null at the end.
-    const AsciiWeight* NextWeighted() {
-        while (at_ < text_.size()) {
-            const AsciiWeight& weight = kAscii[static_cast<unsigned char>(text_[at_++])];
-            if (weight.primary != 0) {
-                return &weight;
-            }
+    // The next character; false at the end.
+    bool Next(Unit& unit) {
+        if (at_ >= text_.size()) {
+            return false;
         }
-        return nullptr;
-    }
-
-    // The next skipped character as (position, kind); false at the end.
-    bool NextSkipped(size_t& position, int& kind) {
-        while (at_ < text_.size()) {
-            const AsciiWeight& weight = kAscii[static_cast<unsigned char>(text_[at_++])];
-            if (weight.primary != 0) {
-                ++weightedSoFar_;
-            } else if (weight.skipped != 0) {
-                position = weightedSoFar_;
-                kind = weight.skipped;
-                return true;
-            }
+        unsigned code = static_cast<unsigned char>(text_[at_++]);
+        if (IsLead(code) && at_ < text_.size() && IsTrail(static_cast<unsigned char>(text_[at_]))) {
+            code = code << 8 | static_cast<unsigned char>(text_[at_++]);
         }
-        return false;
+        const Element& entry = kTable[TableIndex(code)];
+        if (entry.tertiary == kLastLevel) {
+            unit = {{}, entry.secondary};
+        } else if (entry.tertiary == kSeveral) {
+            unit = {std::span(kExpansions).subspan(entry.primary, entry.secondary), 0};
+        } else {
+            unit = {std::span(&entry, 1), 0};
+        }
+        return true;
     }
 
   private:
     std::string_view text_;
     size_t at_ = 0;
-    size_t weightedSoFar_ = 0;
+};
+
+// The weights of one level, in order, with the zero weights left out.
+class LevelStream {
+  public:
+    LevelStream(std::string_view text, unsigned level) : reader_(text), level_(level) {}
+
+    // The next non-zero weight; 0 at the end.
+    unsigned Next() {
+        for (;;) {
+            while (!pending_.empty()) {
+                const Element& e = pending_.front();
+                pending_ = pending_.subspan(1);
+                if (const unsigned weight = Weight(e); weight != 0) {
+                    return weight;
+                }
+            }
+            Unit unit;
+            if (!reader_.Next(unit)) {
+                return 0;
+            }
+            pending_ = unit.elements;
+        }
+    }
+
+  private:
+    // The tertiary byte packs case, kana type and width: 1 + case * 6 +
+    // kana * 3 + width, with kana in 0..1 and width in 0..2.
+    unsigned Weight(const Element& e) const {
+        const unsigned t = e.tertiary - 1u;
+        switch (level_) {
+            case 1:
+                return e.primary;
+            case 2:
+                return e.secondary;
+            case 3:
+                return e.tertiary == 0 ? 0 : t / 6 + 1;
+            case 4:
+                return e.tertiary == 0 ? 0 : t / 3 % 2 + 1;
+            default:
+                return e.tertiary == 0 ? 0 : t % 3 + 1;
+        }
+    }
+
+    Reader reader_;
+    unsigned level_;
+    std::span<const Element> pending_;
+};
+
+// The last level's entries: (position, rank) of each character that weighs
+// only there.
+class LastLevelStream {
+  public:
+    explicit LastLevelStream(std::string_view text) : reader_(text) {}
+
+    bool Next(size_t& position, unsigned& rank) {
+        Unit unit;
+        while (reader_.Next(unit)) {
+            if (unit.lastLevel != 0) {
+                position = weighed_++;
+                rank = unit.lastLevel;
+                return true;
+            }
+            weighed_ += unit.elements.empty() ? 0 : 1;
+        }
+        return false;
+    }
+
+  private:
+    Reader reader_;
+    size_t weighed_ = 0;  // characters read that weigh at some level
 };
 
 template <typename T>
@@ -137,198 +206,49 @@ int Order(T a, T b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Levels 1 and 2: the weighted characters, compared by one field.
-int CompareWeighted(std::string_view a, std::string_view b, uint8_t AsciiWeight::*field) {
-    AsciiCursor left(a);
-    AsciiCursor right(b);
+int CompareLevel(std::string_view a, std::string_view b, unsigned level) {
+    LevelStream left(a, level);
+    LevelStream right(b, level);
     for (;;) {
-        const AsciiWeight* l = left.NextWeighted();
-        const AsciiWeight* r = right.NextWeighted();
-        if (l == nullptr || r == nullptr) {
-            return Order(l != nullptr, r != nullptr);
-        }
-        if (const int order = Order(l->*field, r->*field); order != 0) {
-            return order;
+        const unsigned l = left.Next();
+        const unsigned r = right.Next();
+        if (l != r || l == 0) {
+            return Order(l, r);
         }
     }
 }
 
-// Level 3: the skipped apostrophes and hyphens.
-int CompareSkipped(std::string_view a, std::string_view b) {
-    AsciiCursor left(a);
-    AsciiCursor right(b);
+int CompareLastLevel(std::string_view a, std::string_view b) {
+    LastLevelStream left(a);
+    LastLevelStream right(b);
     for (;;) {
         size_t leftPosition = 0;
         size_t rightPosition = 0;
-        int leftKind = 0;
-        int rightKind = 0;
-        const bool l = left.NextSkipped(leftPosition, leftKind);
-        const bool r = right.NextSkipped(rightPosition, rightKind);
+        unsigned leftRank = 0;
+        unsigned rightRank = 0;
+        const bool l = left.Next(leftPosition, leftRank);
+        const bool r = right.Next(rightPosition, rightRank);
         if (!l || !r) {
             return Order(l, r);
         }
-        if (const int order = Order(leftPosition, rightPosition); order != 0) {
+        if (leftPosition != rightPosition) {
+            return leftPosition > rightPosition ? -1 : 1;  // the later one first
+        }
+        if (const int order = Order(leftRank, rightRank); order != 0) {
             return order;
         }
-        if (const int order = Order(leftKind, rightKind); order != 0) {
+    }
+}
+
+// -1, 0 or 1: a before, equal to or after b.
+int CompareText(std::string_view a, std::string_view b) {
+    for (unsigned level = 1; level <= 5; ++level) {
+        if (const int order = CompareLevel(a, b, level); order != 0) {
             return order;
         }
     }
+    return CompareLastLevel(a, b);
 }
-
-int CompareAscii(std::string_view a, std::string_view b) {
-    int order = CompareWeighted(a, b, &AsciiWeight::primary);
-    if (order == 0) {
-        order = CompareWeighted(a, b, &AsciiWeight::upper);
-    }
-    if (order == 0) {
-        order = CompareSkipped(a, b);
-    }
-    return order;
-}
-
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-#ifndef KERNEL32_WITHOUT_ICU
-// ---------------------------------------------------------------------------
-// Code page 932 through ICU
-
-struct ConverterCloser {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-// A byte sequence that is not code page 932 becomes U+FFFD, so it still weighs
-// something. ICU's own substitute for a single bad byte is U+001A, a control
-// character the collator ignores, which would make "x" equal "x\x80".
-void SubstituteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const char*,
-                                    int32_t, UConverterCallbackReason reason, UErrorCode* status) {
-    if (reason > UCNV_IRREGULAR) {
-        return;  // reset, close or clone: nothing to write
-    }
-    static const UChar kReplacement = 0xfffd;
-    *status = U_ZERO_ERROR;
-    ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, status);
-}
-
-// The shared decoder that per-call copies are cloned from; null if this ICU has
-// no code page 932. A UConverter keeps state while it converts, so threads
-// never convert with this one. It lives as long as the process.
-const UConverter* Cp932Prototype() {
-    static const UConverter* const prototype = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UConverter* converter = ucnv_open("windows-932", &status);
-        if (U_FAILURE(status)) {
-            ucnv_close(converter);
-            return static_cast<UConverter*>(nullptr);
-        }
-        ucnv_setToUCallBack(converter, SubstituteReplacementCharacter, nullptr, nullptr, nullptr,
-                            &status);
-        if (U_FAILURE(status)) {
-            ucnv_close(converter);
-            return static_cast<UConverter*>(nullptr);
-        }
-        return converter;
-    }();
-    return prototype;
-}
-
-// The collator of a Japanese system at tertiary strength: case and accents
-// count. ucol_strcoll only reads it, so threads share it. It lives as long as
-// the process, so a comparison made while the process winds down still works.
-const UCollator* JapaneseCollator() {
-    static const UCollator* const collator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UCollator* opened = ucol_open("ja", &status);
-        if (U_SUCCESS(status)) {
-            ucol_setStrength(opened, UCOL_TERTIARY);
-            return opened;
-        }
-        ucol_close(opened);
-        return static_cast<UCollator*>(nullptr);
-    }();
-    return collator;
-}
-
-// UTF-16 text of a code page 932 operand; false if the conversion fails.
-bool DecodeCp932(UConverter* converter, std::string_view text, std::vector<UChar>& out) {
-    if (text.size() >= static_cast<size_t>(INT32_MAX)) {
-        return false;  // more than ICU's lengths can count
-    }
-    // Each byte gives at most one UTF-16 unit in this code page; the preflight
-    // below covers anything else.
-    out.resize(text.size() + 1);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        UErrorCode status = U_ZERO_ERROR;
-        ucnv_resetToUnicode(converter);
-        const int32_t length =
-            ucnv_toUChars(converter, out.data(), static_cast<int32_t>(out.size()), text.data(),
-                          static_cast<int32_t>(text.size()), &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            out.resize(static_cast<size_t>(length) + 1);
-            continue;
-        }
-        if (U_FAILURE(status) || length < 0) {
-            return false;
-        }
-        out.resize(static_cast<size_t>(length));
-        return true;
-    }
-    return false;
-}
-
-// A decoder of our own, cloned from the shared one.
-ConverterPtr CloneCp932(const UConverter* prototype) {
-    UErrorCode status = U_ZERO_ERROR;
-#if U_ICU_VERSION_MAJOR_NUM >= 71
-    ConverterPtr converter(ucnv_clone(prototype, &status));
-#else
-    ConverterPtr converter(ucnv_safeClone(prototype, nullptr, nullptr, &status));
-#endif
-    if (U_FAILURE(status)) {
-        converter.reset();
-    }
-    return converter;
-}
-
-// -1, 0 or 1 as for CompareAscii; nothing if ICU cannot do it.
-std::optional<int> CompareCp932(std::string_view a, std::string_view b) {
-    const UConverter* prototype = Cp932Prototype();
-    const UCollator* collator = JapaneseCollator();
-    if (prototype == nullptr || collator == nullptr) {
-        return std::nullopt;
-    }
-    ConverterPtr converter = CloneCp932(prototype);
-    std::vector<UChar> left;
-    std::vector<UChar> right;
-    if (converter == nullptr || !DecodeCp932(converter.get(), a, left) ||
-        !DecodeCp932(converter.get(), b, right)) {
-        return std::nullopt;
-    }
-    switch (ucol_strcoll(collator, left.data(), static_cast<int32_t>(left.size()), right.data(),
-                         static_cast<int32_t>(right.size()))) {
-        case UCOL_LESS:
-            return -1;
-        case UCOL_EQUAL:
-            return 0;
-        default:
-            return 1;
-    }
-}
-
-#else
-// Built without ICU: no order for such text, reported as a failure.
-std::optional<int> CompareCp932(std::string_view, std::string_view) {
-    return std::nullopt;
-}
-#endif
 
 // The operand as a byte range; false if its pointer and count do not make one.
 bool Operand(PCNZCH text, int count, std::string_view& out) {
@@ -359,13 +279,5 @@ extern "C" int CompareStringA(LCID locale, DWORD flags, PCNZCH string1, int coun
     if (!Operand(string1, count1, a) || !Operand(string2, count2, b)) {
         return 0;
     }
-    if (IsAscii(a) && IsAscii(b)) {
-        return CSTR_EQUAL + CompareAscii(a, b);
-    }
-    try {
-        const std::optional<int> order = CompareCp932(a, b);
-        return order ? CSTR_EQUAL + *order : 0;
-    } catch (...) {
-        return 0;  // no memory for the decoded text
-    }
+    return CSTR_EQUAL + CompareText(a, b);
 }

@@ -1,9 +1,12 @@
 // CompareStringA of our POSIX layer: its argument checks, the choices it makes
-// where the Windows order is not known, and code page 932 text ordered by ICU.
+// where the Windows order is not known, and its weights for every code page
+// 932 character, checked against the C library's own decoder.
 #include <gtest/gtest.h>
-#include <unicode/ucol.h>
+#include <iconv.h>
 
+#include <algorithm>
 #include <climits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -46,27 +49,11 @@ TEST(CompareStringAPosix, NullWithCountZeroIsEmpty) {
 }
 
 // Our choices where the Windows order was not measured.
-TEST(CompareStringAPosix, ControlCharactersWeighNothing) {
-    EXPECT_EQ(CSTR_EQUAL, Compare("a\x01"
-                                  "b",
-                                  "ab"));
-    EXPECT_EQ(CSTR_EQUAL, Compare("\x1b\x7f", ""));
-    EXPECT_EQ(CSTR_EQUAL, Compare("\x1f"
-                                  "A",
-                                  "A\0"sv));
-    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x01"
-                                      "a",
-                                      "A"));
-}
-
-TEST(CompareStringAPosix, WhiteSpaceControlsRankJustBeforeSpace) {
-    const std::string_view ascending[] = {"-", "\t", "\n", "\v", "\f", "\r", " ", "!"};
-    for (size_t i = 0; i + 1 < std::size(ascending); ++i) {
-        EXPECT_EQ(CSTR_LESS_THAN, Compare(ascending[i], ascending[i + 1])) << i;
-        EXPECT_EQ(CSTR_GREATER_THAN, Compare(ascending[i + 1], ascending[i])) << i;
-    }
-    EXPECT_EQ(CSTR_LESS_THAN, Compare("a\tb", "a b"));
-    EXPECT_EQ(CSTR_LESS_THAN, Compare("line\r\n", "line "));
+TEST(CompareStringAPosix, NulWeighsNothingAnywhere) {
+    EXPECT_EQ(CSTR_EQUAL, Compare("a\0\x82\xa0"sv, "a\x82\xa0"sv));
+    // Nor does it count as a position of a hyphen.
+    EXPECT_EQ(CSTR_EQUAL, Compare("a\0-b"sv, "a-b"sv));
+    EXPECT_EQ(CSTR_EQUAL, Compare("\0\0\0"sv, ""sv));
 }
 
 TEST(CompareStringAPosix, CaseDecidesBeforeSkippedCharacters) {
@@ -78,9 +65,10 @@ TEST(CompareStringAPosix, CaseDecidesBeforeSkippedCharacters) {
     EXPECT_EQ(CSTR_GREATER_THAN, Compare("Co-op", "coop"));
 }
 
-TEST(CompareStringAPosix, SkippedCharactersOrderByPositionThenKind) {
-    // An earlier hyphen sorts first.
-    const std::string_view ascending[] = {"ab", "-ab", "a-b", "a-'b", "a--b", "ab'", "ab-"};
+TEST(CompareStringAPosix, SkippedCharactersOrderByLaterPositionThenKind) {
+    // Fewer entries first; otherwise a later position sorts first, then the
+    // apostrophe before the hyphen.
+    const std::string_view ascending[] = {"ab", "ab'", "ab-", "a-b", "a-'b", "a--b", "-ab"};
     for (size_t i = 0; i < std::size(ascending); ++i) {
         for (size_t j = i + 1; j < std::size(ascending); ++j) {
             EXPECT_EQ(CSTR_LESS_THAN, Compare(ascending[i], ascending[j]))
@@ -89,97 +77,105 @@ TEST(CompareStringAPosix, SkippedCharactersOrderByPositionThenKind) {
                 << ascending[j] << " vs " << ascending[i];
         }
     }
-    // Control characters do not move a hyphen's position.
-    EXPECT_EQ(CSTR_EQUAL, Compare("a\x01-b",
-                                  "a-\x02"
-                                  "b"));
+    // A control character is such an entry too, ranked before the apostrophe.
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("a\x01"
+                                      "b",
+                                      "a'b"));
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x1f", "\x7f"));
 }
 
 // ---------------------------------------------------------------------------
 // Code page 932
 
-struct Text {
-    std::string_view cp932;
-    std::string_view utf8;
+// Shift-JIS bytes: kana, kanji, full-width letters, symbols, ASCII.
+constexpr std::string_view kTexts[] = {
+    "\x82\xa0",                  // あ
+    "\x83\x41",                  // ア
+    "\xb1",                      // ｱ
+    "\x82\xa9",                  // か
+    "\x82\xaa",                  // が
+    "\x88\x9f",                  // 亜
+    "\x88\xa0",                  // 唖
+    "\x8a\xbf\x8e\x9a",          // 漢字
+    "\x82\xa9\x82\xf1\x82\xb6",  // かんじ
+    "\x93\xfa\x96\x7b",          // 日本
+    "\x93\xfa\x96\x7b\x8c\xea",  // 日本語
+    "\x82\x60",                  // Ａ
+    "\x82\x81",                  // ａ
+    "\x81\x5b",                  // ー
+    "\x81\x60",                  // ～
+    "\x87\x40",                  // ①
+    "abc\x82\xa0",               // abcあ
+    "ABC\x82\xa0",               // ABCあ
+    "a",
+    "Z",
+    "\x5c",
 };
 
-// Shift-JIS bytes and the same text in UTF-8, written independently.
-constexpr Text kTexts[] = {
-    {"\x82\xa0", "あ"},
-    {"\x83\x41", "ア"},
-    {"\xb1", "ｱ"},
-    {"\x82\xa9", "か"},
-    {"\x82\xaa", "が"},
-    {"\x88\x9f", "亜"},
-    {"\x88\xa0", "唖"},
-    {"\x8a\xbf\x8e\x9a", "漢字"},
-    {"\x82\xa9\x82\xf1\x82\xb6", "かんじ"},
-    {"\x93\xfa\x96\x7b", "日本"},
-    {"\x93\xfa\x96\x7b\x8c\xea", "日本語"},
-    {"\x82\x60", "Ａ"},
-    {"\x82\x81", "ａ"},
-    {"\x81\x5b", "ー"},
-    {"\x81\x60", "～"},  // code page 932's full-width tilde, not the wave dash
-    {"\x87\x40", "①"},
-    {"abc\x82\xa0", "abcあ"},
-    {"ABC\x82\xa0", "ABCあ"},
-    {"a", "a"},
-    {"Z", "Z"},
-    {"\x5c", "\\"},  // a backslash in this code page, not a yen sign
-};
-
-int ToResult(UCollationResult order) {
-    return order == UCOL_LESS ? CSTR_LESS_THAN
-                              : (order == UCOL_EQUAL ? CSTR_EQUAL : CSTR_GREATER_THAN);
-}
-
-class Cp932Test : public testing::Test {
-  protected:
-    void SetUp() override {
-        UErrorCode status = U_ZERO_ERROR;
-        collator_ = ucol_open("ja", &status);
-        ASSERT_TRUE(U_SUCCESS(status)) << u_errorName(status);
-        ucol_setStrength(collator_, UCOL_TERTIARY);
+// Every character of the code page, as the C library decodes it.
+std::map<std::string, std::string> DecodeEveryCharacter() {
+    std::map<std::string, std::string> decoded;
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return decoded;
     }
-    void TearDown() override { ucol_close(collator_); }
-
-    // ICU's order of the UTF-8 forms.
-    int Expected(std::string_view a, std::string_view b) const {
-        UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult order =
-            ucol_strcollUTF8(collator_, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                             static_cast<int32_t>(b.size()), &status);
-        EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
-        return ToResult(order);
+    auto decode = [&](std::string bytes) {
+        char out[16];
+        char* in = bytes.data();
+        size_t inLeft = bytes.size();
+        char* at = out;
+        size_t outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<size_t>(-1) && inLeft == 0) {
+            decoded[bytes] = std::string(out, at);
+        }
+    };
+    for (int byte = 1; byte < 0x100; ++byte) {
+        decode(std::string(1, static_cast<char>(byte)));
     }
-
-    UCollator* collator_ = nullptr;
-};
-
-TEST_F(Cp932Test, OrdersAsTheJapaneseCollatorDoes) {
-    int unequal = 0;
-    for (const Text& a : kTexts) {
-        for (const Text& b : kTexts) {
-            const int expected = Expected(a.utf8, b.utf8);
-            EXPECT_EQ(expected, Compare(a.cp932, b.cp932)) << a.utf8 << " vs " << b.utf8;
-            unequal += expected != CSTR_EQUAL;
+    for (int lead = 0x81; lead <= 0xfc; ++lead) {
+        for (int trail = 0x40; trail <= 0xfc; ++trail) {
+            decode(std::string{static_cast<char>(lead), static_cast<char>(trail)});
         }
     }
-    EXPECT_GT(unequal, static_cast<int>(std::size(kTexts) * (std::size(kTexts) - 1) / 2));
+    iconv_close(cd);
+    return decoded;
 }
 
-TEST_F(Cp932Test, KnownJapaneseOrder) {
+// Characters compare equal exactly when they are the same text: different
+// characters never tie, whatever differs (case, width, kana type, voicing);
+// the code page's duplicate codes for one character do. The order of all of
+// them is one order: sorting by it leaves every neighbour less or equal.
+TEST(CompareStringAPosix, EveryCharacterIsOrderedAndEqualOnlyToItself) {
+    const std::map<std::string, std::string> decoded = DecodeEveryCharacter();
+    ASSERT_GT(decoded.size(), 7000u) << "the C library has no code page 932 decoder";
+    std::vector<std::pair<std::string, std::string>> characters(decoded.begin(), decoded.end());
+    std::stable_sort(characters.begin(), characters.end(), [](const auto& a, const auto& b) {
+        return Compare(a.first, b.first) == CSTR_LESS_THAN;
+    });
+    int ties = 0;
+    for (size_t i = 0; i + 1 < characters.size(); ++i) {
+        const auto& [low, lowText] = characters[i];
+        const auto& [high, highText] = characters[i + 1];
+        const int order = Compare(low, high);
+        ASSERT_NE(CSTR_GREATER_THAN, order) << i;
+        EXPECT_EQ(order == CSTR_EQUAL, lowText == highText)
+            << lowText << " (" << low.size() << " bytes) vs " << highText;
+        ties += order == CSTR_EQUAL;
+    }
+    EXPECT_GT(ties, 300);  // the duplicate codes of the two vendor extensions
+}
+
+TEST(CompareStringAPosix, KnownJapaneseOrder) {
     EXPECT_EQ(CSTR_LESS_THAN, Compare("\x88\x9f", "\x88\xa0"));  // 亜 < 唖, by reading
     EXPECT_EQ(CSTR_LESS_THAN, Compare("\x82\xf1", "\x88\x9f"));  // ん < 亜: kana before kanji
     EXPECT_EQ(CSTR_GREATER_THAN, Compare("\x8a\xbf\x8e\x9a", "\x82\xa9\x82\xf1\x82\xb6"));
-    // Tertiary strength: kana type and width do not count, case does.
-    EXPECT_EQ(CSTR_EQUAL, Compare("\x82\xa0", "\x83\x41"));      // あ = ア
-    EXPECT_EQ(CSTR_EQUAL, Compare("\x83\x41", "\xb1"));          // ア = ｱ
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x93\xfa\x96\x7b", "\x93\xfa\x96\x7b\x8c\xea"));
     EXPECT_EQ(CSTR_LESS_THAN, Compare("\x82\x81", "\x82\x60"));  // ａ < Ａ
     EXPECT_EQ(CSTR_LESS_THAN, Compare("abc\x82\xa0", "ABC\x82\xa0"));
 }
 
-TEST_F(Cp932Test, CountsAndNulsApplyToEncodedText) {
+TEST(CompareStringAPosix, CountsAndNulsApplyToEncodedText) {
     const char text[] = "\x82\xa0\x82\xa2";  // あい
     EXPECT_EQ(CSTR_EQUAL, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text, -1, text, 4));
     EXPECT_EQ(CSTR_LESS_THAN, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, text, 2, text, -1));
@@ -209,15 +205,19 @@ TEST(CompareStringAPosix, MalformedTextIsOrderedAndKeepsItsWeight) {
     // A byte that does not decode still counts.
     EXPECT_EQ(CSTR_GREATER_THAN, Compare("x\x80", "x"));
     EXPECT_EQ(CSTR_GREATER_THAN, Compare("\x81", ""));
+    // They weigh as the default character ・ the system's conversion gives.
+    for (const std::string_view broken : {"\x81"sv, "\x80"sv, "\x85\x40"sv, "\xff"sv}) {
+        EXPECT_EQ(CSTR_EQUAL, Compare(broken, "\x81\x45")) << broken.size();
+    }
     // A cut-off character, here by the count, counts as well.
     EXPECT_EQ(CSTR_GREATER_THAN, CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, "\x82\xa0", 1, "", 0));
 }
 
 TEST(CompareStringAPosix, ThreadsCompareEncodedTextAtOnce) {
     std::vector<int> expected;
-    for (const Text& a : kTexts) {
-        for (const Text& b : kTexts) {
-            expected.push_back(Compare(a.cp932, b.cp932));
+    for (const std::string_view a : kTexts) {
+        for (const std::string_view b : kTexts) {
+            expected.push_back(Compare(a, b));
         }
     }
     std::vector<int> mismatches(4, 0);
@@ -226,9 +226,9 @@ TEST(CompareStringAPosix, ThreadsCompareEncodedTextAtOnce) {
         threads.emplace_back([&expected, &mismatches, t] {
             for (int round = 0; round < 20; ++round) {
                 size_t k = 0;
-                for (const Text& a : kTexts) {
-                    for (const Text& b : kTexts) {
-                        mismatches[t] += Compare(a.cp932, b.cp932) != expected[k++];
+                for (const std::string_view a : kTexts) {
+                    for (const std::string_view b : kTexts) {
+                        mismatches[t] += Compare(a, b) != expected[k++];
                     }
                 }
             }

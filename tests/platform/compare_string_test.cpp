@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kernel32.h"
+#include "random_text.h"
 
 namespace {
 
@@ -38,17 +39,35 @@ struct MeasuredPair {
 // passed with explicit counts; the ones without a NUL are also passed as
 // NUL-terminated strings.
 constexpr MeasuredPair kMeasured[] = {
-    {"a", "B", CSTR_LESS_THAN},           {"a", "A", CSTR_LESS_THAN},
-    {"A", "a", CSTR_GREATER_THAN},        {"abc", "ABC", CSTR_LESS_THAN},
-    {"ABC", "abd", CSTR_LESS_THAN},       {"co-op", "coop", CSTR_GREATER_THAN},
-    {"coop", "co-op", CSTR_LESS_THAN},    {"co-op", "cop", CSTR_LESS_THAN},
-    {"can't", "cant", CSTR_GREATER_THAN}, {"a-b", "a'b", CSTR_GREATER_THAN},
-    {"-a", "a", CSTR_GREATER_THAN},       {"co-op", "co'op", CSTR_GREATER_THAN},
-    {"a", "a-", CSTR_LESS_THAN},          {"ab", "a-b", CSTR_LESS_THAN},
-    {"a b", "ab", CSTR_LESS_THAN},        {"a_b", "ab", CSTR_LESS_THAN},
-    {"file10", "file9", CSTR_LESS_THAN},  {"!", "-", CSTR_GREATER_THAN},
-    {"Z", "a", CSTR_GREATER_THAN},        {"", "a", CSTR_LESS_THAN},
-    {"a\0b"sv, "a\0c"sv, CSTR_LESS_THAN}, {"a"sv, "a\0"sv, CSTR_EQUAL},
+    {"a", "B", CSTR_LESS_THAN},
+    {"a", "A", CSTR_LESS_THAN},
+    {"A", "a", CSTR_GREATER_THAN},
+    {"abc", "ABC", CSTR_LESS_THAN},
+    {"ABC", "abd", CSTR_LESS_THAN},
+    {"co-op", "coop", CSTR_GREATER_THAN},
+    {"coop", "co-op", CSTR_LESS_THAN},
+    {"co-op", "cop", CSTR_LESS_THAN},
+    {"can't", "cant", CSTR_GREATER_THAN},
+    {"a-b", "a'b", CSTR_GREATER_THAN},
+    {"-a", "a", CSTR_GREATER_THAN},
+    {"co-op", "co'op", CSTR_GREATER_THAN},
+    {"a", "a-", CSTR_LESS_THAN},
+    {"ab", "a-b", CSTR_LESS_THAN},
+    {"a b", "ab", CSTR_LESS_THAN},
+    {"a_b", "ab", CSTR_LESS_THAN},
+    {"file10", "file9", CSTR_LESS_THAN},
+    {"!", "-", CSTR_GREATER_THAN},
+    {"Z", "a", CSTR_GREATER_THAN},
+    {"", "a", CSTR_LESS_THAN},
+    {"a\0b"sv, "a\0c"sv, CSTR_LESS_THAN},
+    {"a"sv, "a\0"sv, CSTR_EQUAL},
+    // Among texts that tie but for apostrophes and hyphens.
+    {"A-", "'A-", CSTR_LESS_THAN},
+    {"-2A'", "2A'", CSTR_GREATER_THAN},
+    {"--B#'", "-B#'", CSTR_GREATER_THAN},
+    {"ZB'1Z", "Z'B'1Z", CSTR_LESS_THAN},
+    {"1, B-", "1-, B-", CSTR_LESS_THAN},
+    {"-Bb~-", "-'Bb~-", CSTR_LESS_THAN},
 };
 
 TEST(CompareStringA, ReproducesTheMeasuredPairs) {
@@ -141,30 +160,100 @@ TEST(CompareStringA, OrdersKanaInDictionaryOrder) {
     EXPECT_EQ(CSTR_EQUAL, Compare(nihongo, std::string(nihongo)));
 }
 
-// Seeded random ASCII text over characters that tie at some level (case pairs,
-// skipped characters, NUL), so that all three levels are reached often.
-class RandomAscii {
-  public:
-    explicit RandomAscii(uint32_t seed) : engine_(seed) {}
+// Where the measured pairs say nothing, these cases give wine's order (which
+// is itself modelled on the Windows one) for the finer levels; they hold for
+// our POSIX layer as well.
 
-    std::string Next() {
-        static constexpr std::string_view kAlphabet = "aAbB-' _0\0"sv;
-        std::string text(engine_() % 6, ' ');
-        for (char& c : text) {
-            c = kAlphabet[engine_() % kAlphabet.size()];
+// Kana type and width are told apart, but below the letters: they decide only
+// when everything before ties.
+TEST(CompareStringA, KanaTypeAndWidthDecideOnlyBelowTheLetters) {
+    const std::string_view ascending[] = {
+        "\x82\x9f",  // ぁ small first
+        "\xb1",      // ｱ half-width
+        "\x83\x41",  // ア katakana
+        "\x82\xa0",  // あ hiragana
+        "\x82\xa9",  // か
+        "\x82\xaa",  // が voiced, after every form of か
+    };
+    for (size_t i = 0; i < std::size(ascending); ++i) {
+        for (size_t j = i + 1; j < std::size(ascending); ++j) {
+            EXPECT_EQ(CSTR_LESS_THAN, Compare(ascending[i], ascending[j])) << i << " vs " << j;
+            EXPECT_EQ(CSTR_GREATER_THAN, Compare(ascending[j], ascending[i])) << j << " vs " << i;
         }
-        return text;
     }
+    // Lower case before upper; the usual width before full-width; case first.
+    const std::string_view latin[] = {"a", "\x82\x81", "A", "\x82\x60"};  // a ａ A Ａ
+    for (size_t i = 0; i + 1 < std::size(latin); ++i) {
+        EXPECT_EQ(CSTR_LESS_THAN, Compare(latin[i], latin[i + 1])) << i;
+    }
+    // A later letter outweighs an earlier kana type or width: アい < あう, ｱう > あい.
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x83\x41\x82\xa2", "\x82\xa0\x82\xa4"));
+    EXPECT_EQ(CSTR_GREATER_THAN, Compare("\xb1\x82\xa4", "\x82\xa0\x82\xa2"));
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x82\x81"
+                                      "b",
+                                      "Ac"));
+    // Voicing outweighs kana type: がア > かあ; kana type then decides: かア < かあ.
+    EXPECT_EQ(CSTR_GREATER_THAN, Compare("\x82\xaa\x83\x41", "\x82\xa9\x82\xa0"));
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x82\xa9\x83\x41", "\x82\xa9\x82\xa0"));
+    // Case over the whole text comes before kana type: Aあ > aア.
+    EXPECT_EQ(CSTR_GREATER_THAN, Compare("A\x82\xa0", "a\x83\x41"));
+    // A compatibility form sorts after the plain one and before the next: 1 < ① < 2.
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("1", "\x87\x40"));
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("\x87\x40", "2"));
+}
 
-  private:
-    std::mt19937 engine_;  // the same sequence on every platform
-};
+// Apostrophes, hyphens and control characters weigh only after everything
+// else, and the same whatever else the text holds.
+TEST(CompareStringA, SkippedCharactersWeighLastAndAlikeInEveryText) {
+    const std::string_view kA = "\x82\xa0";  // あ
+    const std::string_view pairs[][2] = {
+        {"a-b", "ab"},
+        {"a\x01"
+         "b",
+         "ab"},
+        {"-ab", "a-b"},
+        {"ab--", "-ab"},
+        {"a'-b", "a-'b"},
+        {"\x01", "'"},
+        {"a\x01-b",
+         "a-\x02"
+         "b"},
+        {"ab'", "ab-"},
+    };
+    const int expected[] = {CSTR_GREATER_THAN, CSTR_GREATER_THAN, CSTR_GREATER_THAN,
+                            CSTR_LESS_THAN,    CSTR_LESS_THAN,    CSTR_LESS_THAN,
+                            CSTR_LESS_THAN,    CSTR_LESS_THAN};
+    for (size_t i = 0; i < std::size(pairs); ++i) {
+        const std::string_view a = pairs[i][0];
+        const std::string_view b = pairs[i][1];
+        SCOPED_TRACE(testing::Message() << "pair " << i);
+        EXPECT_EQ(expected[i], Compare(a, b));
+        EXPECT_EQ(Swapped(expected[i]), Compare(b, a));
+        EXPECT_EQ(expected[i],
+                  Compare(std::string(a) + std::string(kA), std::string(b) + std::string(kA)));
+        EXPECT_EQ(expected[i],
+                  Compare(std::string(kA) + std::string(a), std::string(kA) + std::string(b)));
+    }
+    // Tab, line feed, vertical tab, form feed and carriage return are white
+    // space, after the space and before the other symbols.
+    const std::string_view white[] = {" ", "\t", "\n", "\v", "\f", "\r", "!"};
+    for (size_t i = 0; i + 1 < std::size(white); ++i) {
+        EXPECT_EQ(CSTR_LESS_THAN, Compare(white[i], white[i + 1])) << i;
+    }
+    EXPECT_EQ(CSTR_LESS_THAN, Compare("a\tb", "ab"));
+}
 
-TEST(CompareStringA, RandomAsciiIsAntisymmetricAndTransitive) {
-    RandomAscii random(20240611u);
+// Seeded random text mixing every kind of character (ASCII, white space and
+// other control characters, NUL, hyphens, kana of each type and width,
+// full-width letters, kanji, symbols, bytes that are not code page 932),
+// much of it in close neighbours, so that every level is reached often.
+TEST(CompareStringA, RandomTextIsAntisymmetricAndTransitive) {
+    random_text::Generator random(20240611u);
     std::vector<std::string> pool;
-    for (int i = 0; i < 300; ++i) {
-        pool.push_back(random.Next());
+    for (int i = 0; i < 400; ++i) {
+        const random_text::Mix mix = random_text::kMixes[i % std::size(random_text::kMixes)].first;
+        pool.push_back(random.Text(mix));
+        pool.push_back(random.Neighbour(pool.back(), mix));
         if (i % 3 == 0) {
             // The same text with a NUL in it, which weighs nothing: a tie.
             std::string withNul = pool.back();
@@ -175,7 +264,8 @@ TEST(CompareStringA, RandomAsciiIsAntisymmetricAndTransitive) {
     }
     std::mt19937 pick(7u);
     int equalPairs = 0;
-    for (int trial = 0; trial < 20000; ++trial) {
+    int lessPairs = 0;
+    for (int trial = 0; trial < 30000; ++trial) {
         const std::string& a = pool[pick() % pool.size()];
         const std::string& b = pool[pick() % pool.size()];
         const std::string& c = pool[pick() % pool.size()];
@@ -185,6 +275,7 @@ TEST(CompareStringA, RandomAsciiIsAntisymmetricAndTransitive) {
         ASSERT_NE(0, ab);
         ASSERT_EQ(Swapped(ab), Compare(b, a)) << '"' << a << "\" \"" << b << '"';
         equalPairs += ab == CSTR_EQUAL && a != b;
+        lessPairs += ab == CSTR_LESS_THAN;
         // a <= b <= c gives a <= c, strictly when either step is strict.
         if (ab != CSTR_GREATER_THAN && bc != CSTR_GREATER_THAN) {
             const int expected = ab == CSTR_EQUAL && bc == CSTR_EQUAL ? CSTR_EQUAL : CSTR_LESS_THAN;
@@ -198,6 +289,7 @@ TEST(CompareStringA, RandomAsciiIsAntisymmetricAndTransitive) {
     }
     // Ties between different texts must occur, or equality was never put to the test.
     EXPECT_GT(equalPairs, 20);
+    EXPECT_GT(lessPairs, 5000);
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# How far our CompareStringA agrees with wine's: the same fixed list of seeded
+# random pairs of code page 932 text (tests/platform/compare_pairs.cpp) is
+# compared by the Linux build and, cross-built for Windows, under wine with a
+# Japanese system locale. Prints the agreement per mix of characters and a few
+# differing pairs of each.
+#
+#   tools/compare_wine.sh [EXAMPLES_PER_MIX]
+#
+# Needs the default preset configured; installs mingw-w64 and wine when
+# missing. The wine prefix is build/compare-wine/wineprefix.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+examples=${1:-3}
+
+packages=(g++-mingw-w64-x86-64-posix wine wine64)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+work=build/compare-wine
+mkdir -p "$work"
+cmake --build --preset default --target compare_pairs -j2 >/dev/null
+build/default/bin/compare_pairs >"$work/ours.txt"
+
+# Only the program itself: kernel32.h maps to <windows.h> there.
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Iplatform \
+    tests/platform/compare_pairs.cpp -o "$work/compare_pairs.exe"
+export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    (unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1)
+fi
+(unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 "$work/compare_pairs.exe") |
+    tr -d '\r' >"$work/wine.txt"
+
+paste "$work/ours.txt" "$work/wine.txt" | awk -F'\t' -v examples="$examples" '
+    function text(hex,   s, i) {
+        if (hex == ".") return "\"\""
+        s = ""
+        for (i = 1; i <= length(hex); i += 2) s = s "\\x" substr(hex, i, 2)
+        return "\"" s "\""
+    }
+    $1 != $5 || $2 != $6 || $3 != $7 { print "the two lists differ at line " NR > "/dev/stderr"; exit 1 }
+    {
+        if (!($1 in total)) order[++mixes] = $1
+        total[$1]++; all++
+        if ($4 == $8) { agree[$1]++; agreed++ }
+        else if (shown[$1]++ < examples) example[$1] = example[$1] sprintf("    %s vs %s: ours %d, wine %d\n", text($2), text($3), $4, $8)
+    }
+    END {
+        for (i = 1; i <= mixes; i++) {
+            m = order[i]
+            printf "%-15s %4d of %4d agree\n%s", m, agree[m], total[m], example[m]
+        }
+        printf "all             %4d of %4d agree\n", agreed, all
+    }'
