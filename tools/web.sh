@@ -4,7 +4,8 @@
 #
 #   tools/web.sh               build the site
 #   tools/web.sh --serve [PORT]  build, then serve it on 127.0.0.1 (port 8080 unless given)
-#   tools/web.sh --test        build, then run the browser tests in headless chromium
+#   tools/web.sh --test        build, then run the tests: the runtime's under Node.js,
+#                              the game's in headless chromium
 #   tools/web.sh --bench [LOADS] [FRAMES]  build, then take the web figures (docs/performance.md)
 #   tools/web.sh --screenshot PATH  build, then photograph the page in play
 #
@@ -115,6 +116,10 @@ export CHASER_WEB_SITE=$site
 
 case "$mode" in
 test)
+    # The runtime, the numeric library and KERNEL32 built for the web run
+    # their own tests under Node.js: the same results as on Linux and Windows.
+    step "runtime, numeric and KERNEL32 tests under Node.js"
+    ctest --preset web -j "$(nproc)"
     step "browser tests"
     node --test "$root/tests/web/site.test.js"
     ;;

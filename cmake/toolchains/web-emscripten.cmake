@@ -17,3 +17,9 @@ if(GAME_WEB_DEPS)
 endif()
 # This file is read again for each try_compile; it must see the same prefix.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES GAME_WEB_DEPS)
+
+# Tests run under Node.js. Emscripten's loader takes Node's fetch for a web
+# browser's and cannot fetch the .wasm from a path; without it, it reads the file.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/node --no-experimental-fetch)
+# Programs may grow their memory as on other systems.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-sALLOW_MEMORY_GROWTH=1")

@@ -17,6 +17,22 @@
 
 namespace {
 
+#ifdef __EMSCRIPTEN__
+// In a web page (or Node.js) the C library's iconv has no code page 932, but
+// the browser's own decoder has; stderr there is UTF-8 text for the console.
+// clang-format off
+EM_JS(char*, DecodeCodePage932, (const char* text, size_t length), {
+    return allocateUTF8(new TextDecoder('shift_jis').decode(HEAPU8.subarray(text, text + length)));
+});
+// clang-format on
+
+std::string FromCodePage932(const char* text) {
+    char* decoded = DecodeCodePage932(text, std::strlen(text));
+    std::string out = decoded != nullptr ? decoded : text;
+    std::free(decoded);
+    return out;
+}
+#else
 // The character set of the user's terminal. The plain C locale usually just
 // means LANG is unset on a UTF-8 terminal, so it is treated as UTF-8.
 std::string TerminalCharset() {
@@ -63,35 +79,16 @@ std::string FromCodePage932(const char* text) {
     iconv_close(converter);
     return out;
 }
+#endif
 
 }  // namespace
 
 extern "C" {
 
-#ifdef __EMSCRIPTEN__
-// In a web page the line goes to the browser's console, decoded there from code
-// page 932 by the browser's own decoder, without its line end (the console
-// ends each message itself).
-// clang-format off
-EM_JS(void, ShowDebugLineInConsole, (const char* text, size_t length), {
-    (Module['printErr'] || console.warn)(
-        new TextDecoder('shift_jis').decode(HEAPU8.subarray(text, text + length)));
-});
-// clang-format on
-#endif
-
 VOID OutputDebugStringA(LPCSTR text) {
     if (text == nullptr) {
         return;
     }
-#ifdef __EMSCRIPTEN__
-    size_t length = std::strlen(text);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
-        --length;
-    }
-    ShowDebugLineInConsole(text, length);
-    return;
-#endif
     std::string message = FromCodePage932(text);
     // A terminal wants a bare line feed; the text ends with CR LF.
     for (size_t at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n", at)) {
