@@ -11,9 +11,11 @@
 //   of its renderer (where the game runs), and the main thread's busy time
 //   between an animation frame and the game's next wait for one.
 //
-// A frame counts as shown when the game puts it on the canvas (SDL's
-// putImageData), noted by a hook this tool adds to the page; the page and the
-// game are the ones served, unchanged.
+// The first frame counts as shown when the game puts it on the canvas (SDL's
+// putImageData); each later frame at the time of the animation frame it was
+// put on the canvas in, which is when the browser shows it. Both are noted by
+// hooks this tool adds to the page; the page and the game are the ones
+// served, unchanged.
 'use strict';
 
 const fs = require('fs');
@@ -29,11 +31,18 @@ const site = process.env.CHASER_WEB_SITE;
 // and the main thread's busy time from each animation frame's start to the
 // next request for one (which is the game waiting again).
 function hookFrames() {
+  window.firstPutAt = null;
   window.shownAt = [];
   window.busyMs = [];
+  let frameTime = null;
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
-    window.shownAt.push(performance.now());
+    if (window.firstPutAt === null) {
+      window.firstPutAt = performance.now();
+    }
+    // A frame put on the canvas during an animation frame is on the display
+    // with that animation frame: its time is the frame's.
+    window.shownAt.push(frameTime !== null ? frameTime : performance.now());
     return put.apply(this, args);
   };
   const request = window.requestAnimationFrame.bind(window);
@@ -45,6 +54,7 @@ function hookFrames() {
     }
     return request((time) => {
       began = performance.now();
+      frameTime = time;
       callback(time);
     });
   };
@@ -109,8 +119,8 @@ async function main() {
     for (let load = 0; load < loads; ++load) {
       const { page, record } = await openGame(browser.context, url,
         { beforeLoad: (p) => p.addInitScript(hookFrames) });
-      await page.waitForFunction(() => window.shownAt.length > 0, null, { timeout: 30000 });
-      firstFrames.push(await page.evaluate(() => window.shownAt[0]));
+      await page.waitForFunction(() => window.firstPutAt !== null, null, { timeout: 30000 });
+      firstFrames.push(await page.evaluate(() => window.firstPutAt));
       if (load === 0) {
         let total = 0;
         console.log('Bytes transferred (gzipped as served, headers included):');
