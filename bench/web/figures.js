@@ -34,6 +34,7 @@ function hookFrames() {
   window.firstPutAt = null;
   window.shownAt = [];
   window.busyMs = [];
+  window.animationFrames = [];
   let frameTime = null;
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
@@ -55,6 +56,7 @@ function hookFrames() {
     return request((time) => {
       began = performance.now();
       frameTime = time;
+      window.animationFrames.push(time);
       callback(time);
     });
   };
@@ -95,9 +97,14 @@ function browserProcesses() {
   return entries.filter(([pid]) => pid !== process.pid && isOurs(pid));
 }
 
-function cpuSeconds(snapshot, type) {
-  return snapshot.filter(([, t]) => type === undefined || t === type)
-    .reduce((sum, [, , seconds]) => sum + seconds, 0);
+// Processor seconds used between two snapshots by the processes of TYPE (all
+// when undefined), counted per process: one that ended in between (such as
+// the renderer of a page closed before) is left out, one that started counts
+// whole.
+function cpuSecondsBetween(before, after, type) {
+  const earlier = new Map(before.map(([pid, , seconds]) => [pid, seconds]));
+  return after.filter(([, t]) => type === undefined || t === type)
+    .reduce((sum, [pid, , seconds]) => sum + seconds - (earlier.get(pid) || 0), 0);
 }
 
 function percentile(values, fraction) {
@@ -162,9 +169,19 @@ async function main() {
       `99th percentile ${percentile(intervals, 0.99).toFixed(3)} ms, ` +
       `largest ${Math.max(...intervals).toFixed(3)} ms; distance from 1/60 s: ` +
       `median ${percentile(deviations, 0.5).toFixed(3)} ms, p99 ${percentile(deviations, 0.99).toFixed(3)} ms`);
+    // Whether long intervals are the browser's (animation frames that did not
+    // come, as when the machine is busy) or the game's (animation frames it
+    // let pass without a frame).
+    const animationFrames = (await page.evaluate(() => window.animationFrames))
+      .filter((t) => t >= times[0] && t <= times[times.length - 1]);
+    const browserGaps = animationFrames.slice(1)
+      .filter((t, i) => t - animationFrames[i] > 1.5 * (1000 / 60)).length;
+    console.log(`Animation frames in that time: ${animationFrames.length}, a frame shown at ` +
+      `${new Set(times).size} of them; gaps of more than 1.5 periods between animation ` +
+      `frames (the browser's): ${browserGaps}`);
     const framesMeasured = shown.length - startShown;
     const perFrame = (type) => {
-      const seconds = cpuSeconds(after, type) - cpuSeconds(before, type);
+      const seconds = cpuSecondsBetween(before, after, type);
       return `${((seconds * 1000) / framesMeasured).toFixed(3)} ms` +
         ` (${((100 * seconds) / wall).toFixed(1)} % of a core)`;
     };
