@@ -130,6 +130,7 @@ test('the page loads with no error and no failed request, and draws from all 408
 
 test('holding Right for two seconds moves the player to x = 573; the keys never reach the page', async () => {
   const { page, record } = await play();
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'canvas');
   assert.deepEqual(await findOnRow(page, 'chr25-1.bmp', 400).then((f) => f.map((p) => p.x)), [300]);
 
   // What the page did with each key, seen after its own handlers.
@@ -158,6 +159,30 @@ test('holding Right for two seconds moves the player to x = 573; the keys never 
   assert.deepEqual(await page.evaluate(() => window.keysKept.filter((k, i, all) => all.indexOf(k) === i)),
     ['ArrowRight', 'ArrowDown', 'ArrowLeft', 'ArrowUp', 'Numpad8', 'Numpad2', 'Space']);
   assert.deepEqual(await page.evaluate(() => [window.scrollX, window.scrollY]), [0, 0]);
+  assert.deepEqual(record.consoleErrors, []);
+  await page.close();
+});
+
+test('the screen is scaled by whole factors; the button and Alt+Enter toggle fullscreen', async () => {
+  const { page, record } = await play();
+  const shownSize = () => page.evaluate(() => {
+    const box = document.getElementById('canvas').getBoundingClientRect();
+    return [box.width, box.height];
+  });
+  assert.deepEqual(await shownSize(), [640, 480]);  // 1280 × 800: twice does not fit in height
+  await page.setViewportSize({ width: 1400, height: 1100 });
+  await page.waitForFunction(() => document.getElementById('canvas').style.width === '1280px');
+  assert.deepEqual(await shownSize(), [1280, 960]);
+  const fullscreen = () => page.evaluate(() => document.fullscreenElement?.id ?? null);
+  await page.click('#fullscreen');
+  await page.waitForFunction(() => document.fullscreenElement !== null);
+  assert.equal(await fullscreen(), 'stage');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'canvas');
+  await page.keyboard.press('Alt+Enter');
+  await page.waitForFunction(() => document.fullscreenElement === null);
+  await page.keyboard.press('Alt+Enter');
+  await page.waitForFunction(() => document.fullscreenElement !== null);
+  assert.equal(await fullscreen(), 'stage');
   assert.deepEqual(record.consoleErrors, []);
   await page.close();
 });
