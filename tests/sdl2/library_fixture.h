@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
+#include "library.h"
 
 namespace dxtest {
 
