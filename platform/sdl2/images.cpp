@@ -117,7 +117,6 @@ bool InspectBmp(const uint8_t* data, size_t size, ImageHeader* header, std::stri
     return true;
 }
 
-// The CRC-32 of PNG chunks (the zlib polynomial, reflected).
 struct CrcTable {
     uint32_t entries[256];
 };
@@ -134,6 +133,8 @@ constexpr CrcTable MakeCrcTable() {
 }
 constexpr CrcTable kCrc = MakeCrcTable();
 
+}  // namespace
+
 uint32_t Crc32(const uint8_t* data, size_t size) {
     uint32_t c = 0xFFFFFFFFu;
     for (size_t i = 0; i < size; ++i) {
@@ -141,6 +142,8 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     }
     return c ^ 0xFFFFFFFFu;
 }
+
+namespace {
 
 // PNG layout: the 8-byte signature, then chunks (32-bit big-endian length,
 // 4-byte type, data, CRC of type and data), IHDR first with the 32-bit

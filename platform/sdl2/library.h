@@ -104,6 +104,10 @@ struct ImageHeader {
 // one that is neither BMP nor PNG, or an image with no pixels or too many.
 bool InspectImageHeader(const uint8_t* data, size_t size, ImageHeader* header, std::string* reason);
 
+// The CRC-32 of PNG chunks (the zlib polynomial, reflected), which the test
+// images' writer also uses.
+uint32_t Crc32(const uint8_t* data, size_t size);
+
 // Decodes a whole image file held in memory (`size` bytes at `data`). The
 // header is checked before any decoding, so an oversized or damaged image
 // costs no more than its file. Null with a reason on failure; otherwise the
