@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <string>
 
-#include "dxlibdll_sdl2_internal.h"
 #include "entry.h"
 #include "game_state.h"
+#include "library.h"
 
 namespace {
 

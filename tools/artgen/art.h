@@ -13,13 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "art_names.h"
 #include "image.h"
 
 namespace artgen {
 
-inline constexpr int kTileCount = 51;
-inline constexpr int kSpriteRows = 51;
-inline constexpr int kSpriteColumns = 7;  // columns 1..7
 inline constexpr int kTileWidth = 16;
 
 inline constexpr int kPlayerRow = 25;
@@ -28,10 +26,6 @@ inline constexpr int kPlayerUpperColumn = 2;
 inline constexpr int kPlayerUpperHeight = 150;  // the game draws the upper part this much higher
 inline constexpr int kChaserRow = 29;
 inline constexpr int kChaserColumn = 1;
-
-// The file names the game loads, in its loading order: 00.bmp .. 50.bmp, then
-// chr00-1.bmp .. chr50-7.bmp.
-std::vector<std::string> ArtFileNames();
 
 Image Tile(int index);              // 0..50
 Image Sprite(int row, int column);  // row 0..50, column 1..7
