@@ -1,6 +1,8 @@
-// The program: the process entry does all the work and never returns.
+// The program: the runtime's entry runs the game's main routine and never
+// returns.
 #include "entry.h"
+#include "main_routine.h"
 
 int main() {
-    RuntimeEntry();
+    RuntimeEntry(MainRoutine);
 }
