@@ -171,7 +171,16 @@ std::string FindImageFile(const std::string& name, const std::string& executable
         if (Exists(besideExecutable)) {
             return besideExecutable;
         }
-        *reason = "file not found in the working directory or in " + executableDirectory;
+        // An installed game keeps its art in the data folder of its own
+        // install (bin/ or games/ next to share/), wherever that install was
+        // put: found from the executable, never from a path fixed at build time.
+        const std::string dataFolder = executableDirectory + "../share/chaser/";
+        const std::string installed = dataFolder + name;
+        if (Exists(installed)) {
+            return installed;
+        }
+        *reason = "file not found in the working directory, in " + executableDirectory + " or in " +
+                  dataFolder;
         return {};
     }
     *reason = "file not found in the working directory";

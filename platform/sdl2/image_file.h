@@ -16,7 +16,8 @@ std::string NormalizeSeparators(const char* name);
 // Where a name refers to: an absolute path as it stands; a relative one in the
 // working directory if anything of that name is there, else in
 // `executableDirectory` (ending in a separator, or empty for none) if it is
-// there. Empty with a reason when neither has it.
+// there, else in the install's data folder, `executableDirectory`
+// ../share/chaser/. Empty with a reason when none has it.
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason);
 
