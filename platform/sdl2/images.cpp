@@ -359,7 +359,8 @@ std::string NormalizeSeparators(const char* name) {
 // Where a name refers to: an absolute path as it stands; a relative one in the
 // working directory if anything of that name is there, else in
 // `executableDirectory` (ending in a separator, or empty for none) if it is
-// there. Empty with a reason when neither has it.
+// there, else in the install's data folder, `executableDirectory`
+// ../share/chaser/. Empty with a reason when none has it.
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason) {
     if (name.empty()) {
@@ -381,7 +382,16 @@ std::string FindImageFile(const std::string& name, const std::string& executable
         if (Exists(besideExecutable)) {
             return besideExecutable;
         }
-        *reason = "file not found in the working directory or in " + executableDirectory;
+        // An installed game keeps its art in the data folder of its own
+        // install (bin/ or games/ next to share/), wherever that install was
+        // put: found from the executable, never from a path fixed at build time.
+        const std::string dataFolder = executableDirectory + "../share/chaser/";
+        const std::string installed = dataFolder + name;
+        if (Exists(installed)) {
+            return installed;
+        }
+        *reason = "file not found in the working directory, in " + executableDirectory + " or in " +
+                  dataFolder;
         return {};
     }
     *reason = "file not found in the working directory";

@@ -42,4 +42,19 @@ std::vector<ArtPiece> AllArt();
 // a reason when something cannot be written.
 bool WriteArt(const std::filesystem::path& directory, std::string* error);
 
+// The desktop icon: the player's head under his pointed hat, with the top of
+// the staff, from the game's own sprite, centred on a square of kIconSize.
+inline constexpr int kIconSize = 64;
+Image Icon();
+
+// The icon file names artgen writes, one per size: chaser-64.png (the
+// sprite's own pixels), chaser-128.png and chaser-256.png (each pixel a
+// square block).
+inline constexpr int kIconScales[] = {1, 2, 4};
+std::string IconName(int scale);
+
+// Writes the icon at every size into the directory, making it if need be;
+// false with a reason when something cannot be written.
+bool WriteIcons(const std::filesystem::path& directory, std::string* error);
+
 }  // namespace artgen
