@@ -1,7 +1,7 @@
 #include <system_error>
 
 #include "art.h"
-#include "png.h"
+#include "png_file.h"
 
 namespace artgen {
 namespace {

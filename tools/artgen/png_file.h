@@ -1,7 +1,7 @@
 // A picture as a PNG file: 8-bit RGBA, the transparent colour written as
 // fully transparent, every other colour opaque. Used for the desktop icon,
 // where desktops expect PNG with an alpha channel rather than a bitmap with a
-// key colour.
+// key colour. Written through libpng.
 #pragma once
 
 #include <cstdint>
