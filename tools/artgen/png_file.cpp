@@ -1,8 +1,10 @@
 #include "png_file.h"
 
-#include <png.h>
-
 #include <cstdio>
+
+#ifdef ARTGEN_HAVE_PNG
+#include <png.h>
+#endif
 
 namespace artgen {
 
@@ -22,6 +24,7 @@ std::vector<uint8_t> EncodePng(const Image& image, int scale) {
         }
     }
 
+#ifdef ARTGEN_HAVE_PNG
     png_image description{};
     description.version = PNG_IMAGE_VERSION;
     description.width = static_cast<png_uint_32>(width);
@@ -39,6 +42,9 @@ std::vector<uint8_t> EncodePng(const Image& image, int scale) {
     }
     out.resize(size);
     return out;
+#else
+    return {};
+#endif
 }
 
 bool WritePng(const std::filesystem::path& path, const Image& image, int scale,
@@ -51,7 +57,9 @@ bool WritePng(const std::filesystem::path& path, const Image& image, int scale,
         written = false;
     }
     if (!written && error != nullptr) {
-        *error = "cannot write " + path.string();
+        *error = bytes.empty()
+                     ? "cannot encode " + path.string() + " (artgen was built without libpng)"
+                     : "cannot write " + path.string();
     }
     return written;
 }
