@@ -1,12 +1,11 @@
 #include "entry.h"
 
-#include "main_routine.h"
 #include "managed_string.h"
 
-void RuntimeEntry() {
+void RuntimeEntry(MainRoutineFunction mainRoutine) {
     RuntimeStartup();
     CreateStringSlots();
-    Runtime.ExitCode = MainRoutine();
+    Runtime.ExitCode = mainRoutine();
     // Registered strings, the registry and the lock go with the process.
     ExitProcess(static_cast<UINT>(Runtime.ExitCode));
 }

@@ -42,5 +42,14 @@ void ReleaseString(ManagedString p);
 // The character count stored ahead of s. Stops the process for a null s.
 int32_t StringLength(ManagedString s);
 
+// Whether the registry holds s; if it does, *length is its count. Nothing of s
+// is read unless the registry holds it, so a released string, a pointer the
+// runtime never made or a plain C literal can be asked about safely.
+bool LiveStringLength(ManagedString s, int32_t* length);
+
+// Writes the diagnostic of an unknown release, for an operand that the registry
+// does not hold.
+void ReportUnknownString();
+
 // Stops the process when an operation is handed a null string.
 void RequireString(ManagedString s);

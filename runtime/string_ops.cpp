@@ -4,48 +4,91 @@
 
 namespace {
 
-int32_t CompareOperands(ManagedString left, ManagedString right) {
-    const int32_t leftLength = StringLength(left);
-    const int32_t rightLength = StringLength(right);
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, left, leftLength, right, rightLength);
+// An operand as an operation found it. Only a string the registry holds is
+// read and later released; any other pointer (released already, never made by
+// the runtime, a plain literal) gets the diagnostic of an unknown release once,
+// counts as empty and is left alone.
+struct Operand {
+    ManagedString string;
+    bool live;
+    int32_t length;
+};
+
+Operand ReadOperand(ManagedString s) {
+    Operand operand{s, false, 0};
+    operand.live = LiveStringLength(s, &operand.length);
+    if (!operand.live) {
+        ReportUnknownString();
+    }
+    return operand;
+}
+
+// Releases an operand that was live when it was read. One string passed as
+// both operands is live for both reads: the first release frees it and the
+// second writes the diagnostic, after every read is done.
+void Consume(const Operand& operand) {
+    if (operand.live) {
+        ReleaseString(operand.string);
+    }
+}
+
+int32_t CompareOperands(const Operand& left, const Operand& right) {
+    if (!left.live || !right.live) {
+        return 0;  // no order for something that is not a string
+    }
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, left.string, left.length, right.string,
+                          right.length);
 }
 
 }  // namespace
 
-ManagedString ConcatStrings(ManagedString left, ManagedString right) {
+ManagedString ConcatStrings(ManagedString leftString, ManagedString rightString) {
     ManagedString result = nullptr;
-    const int32_t leftLength = StringLength(left);
-    const int32_t rightLength = StringLength(right);
-    const int64_t total = static_cast<int64_t>(leftLength) + rightLength;
+    RequireString(leftString);
+    RequireString(rightString);
+    const Operand left = ReadOperand(leftString);
+    const Operand right = ReadOperand(rightString);
+    const int64_t total = static_cast<int64_t>(left.length) + right.length;
     if (total > INT32_MAX) {
         RuntimeFault("a concatenation longer than a 32-bit count can hold", kExitInvalidString);
     }
     result = NewString(static_cast<int32_t>(total));
-    RtlMoveMemory(result, left, static_cast<SIZE_T>(leftLength));
-    RtlMoveMemory(result + leftLength, right, static_cast<SIZE_T>(rightLength));
-    ReleaseString(left);
-    ReleaseString(right);
+    RtlMoveMemory(result, left.string, static_cast<SIZE_T>(left.length));
+    RtlMoveMemory(result + left.length, right.string, static_cast<SIZE_T>(right.length));
+    Consume(left);
+    Consume(right);
     return result;
 }
 
-int32_t CompareStringWithTemp(ManagedString left, ManagedString right) {
+int32_t CompareStringWithTemp(ManagedString leftString, ManagedString rightString) {
+    RequireString(leftString);
+    RequireString(rightString);
+    const Operand left = ReadOperand(leftString);
+    const Operand right = ReadOperand(rightString);
     const int32_t result = CompareOperands(left, right);
-    ReleaseString(right);
+    Consume(right);
     return result;
 }
 
-int32_t CompareTempStrings(ManagedString left, ManagedString right) {
+int32_t CompareTempStrings(ManagedString leftString, ManagedString rightString) {
+    RequireString(leftString);
+    RequireString(rightString);
+    const Operand left = ReadOperand(leftString);
+    const Operand right = ReadOperand(rightString);
     const int32_t result = CompareOperands(left, right);
-    ReleaseString(left);
-    ReleaseString(right);
+    Consume(left);
+    Consume(right);
     return result;
 }
 
 int32_t FirstCharCode(ManagedString s) {
     int32_t code = 0;
     RequireString(s);
-    code = static_cast<unsigned char>(s[0]);
-    ReleaseString(s);
+    const Operand operand = ReadOperand(s);
+    if (operand.live) {
+        code = static_cast<unsigned char>(s[0]);
+    }
+    Consume(operand);
     return code;
 }
 

@@ -57,6 +57,24 @@ int32_t StringLength(ManagedString s) {
     return length;
 }
 
+bool LiveStringLength(ManagedString s, int32_t* length) {
+    bool live = false;
+    EnterCriticalSection(&Runtime.RegistryLock);
+    // Newest first: an operand is most often the temporary just made.
+    for (int32_t i = Runtime.StringRegistryCount - 1; i >= 0 && !live; --i) {
+        live = Runtime.StringRegistryItems[i] == s;
+    }
+    if (live) {
+        *length = StringLength(s);
+    }
+    LeaveCriticalSection(&Runtime.RegistryLock);
+    return live;
+}
+
+void ReportUnknownString() {
+    OutputDebugStringA(kUnknownStringMessage);
+}
+
 ManagedString NewString(int32_t n) {
     char* block = nullptr;
     ManagedString p = nullptr;
@@ -109,6 +127,6 @@ void ReleaseString(ManagedString p) {
     }
     LeaveCriticalSection(&Runtime.RegistryLock);
     if (p != nullptr) {
-        OutputDebugStringA(kUnknownStringMessage);
+        ReportUnknownString();
     }
 }

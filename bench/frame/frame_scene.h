@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "art_names.h"
+
 namespace bench {
 
 struct SceneDraw {
@@ -18,12 +20,9 @@ struct SceneDraw {
 // after its first step (102, 102), in the game's order.
 inline std::vector<SceneDraw> GameFrameDraws() {
     std::vector<SceneDraw> draws;
-    char name[32];
-    for (int i = 0; i <= 50; ++i) {
-        std::snprintf(name, sizeof name, "%02d.bmp", i);
-        draws.push_back({name, 16 * i, 0});
-        std::snprintf(name, sizeof name, "chr%02d-1.bmp", i);
-        draws.push_back({name, 16 * i, 100});
+    for (int i = 0; i < artgen::kTileCount; ++i) {
+        draws.push_back({artgen::TileName(i), 16 * i, 0});
+        draws.push_back({artgen::SpriteName(i, 1), 16 * i, 100});
     }
     draws.push_back({"chr25-2.bmp", 300, 250});
     draws.push_back({"chr25-1.bmp", 300, 400});

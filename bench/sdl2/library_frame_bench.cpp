@@ -16,8 +16,8 @@
 
 #include "bench_main.h"
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
 #include "frame_scene.h"
+#include "library.h"
 
 namespace {
 

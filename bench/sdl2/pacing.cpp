@@ -29,8 +29,8 @@
 #endif
 
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
 #include "frame_scene.h"
+#include "library.h"
 
 namespace {
 

@@ -14,8 +14,7 @@
 
 #include "bench_main.h"
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
-#include "image_table.h"
+#include "library.h"
 
 namespace {
 

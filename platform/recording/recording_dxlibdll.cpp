@@ -108,9 +108,13 @@ int32_t dxProcessMessage(void) {
     if (recording::currentScript.beforeFrame) {
         recording::currentScript.beforeFrame(frame);
     }
-    const bool quit = recording::From(recording::currentScript.quitFromFrame, frame) ||
-                      frame >= recording::currentScript.frameLimit;
-    return Record("dxProcessMessage", {}, quit ? -1 : 0);
+    int32_t result = 0;
+    if (frame >= recording::currentScript.frameLimit) {
+        result = -1;
+    } else if (recording::From(recording::currentScript.quitFromFrame, frame)) {
+        result = recording::currentScript.quitResult;
+    }
+    return Record("dxProcessMessage", {}, result);
 }
 
 int32_t dxCheckHitKey(int32_t keyCode) {

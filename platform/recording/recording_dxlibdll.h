@@ -23,9 +23,10 @@ struct Call {
 // counted from 0.
 struct Script {
     int32_t initResult = 0;
-    int32_t quitFromFrame = -1;                  // dxProcessMessage gives -1 from this frame on
-    int32_t escapeFromFrame = -1;                // dxCheckHitKey(1) gives 1 from this frame on
-    std::vector<int32_t> padBits;                // dxGetJoypadInputState per frame; 0 past the end
+    int32_t quitFromFrame = -1;    // dxProcessMessage gives quitResult from this frame on
+    int32_t quitResult = -1;       // what a quitting dxProcessMessage gives
+    int32_t escapeFromFrame = -1;  // dxCheckHitKey(1) gives 1 from this frame on
+    std::vector<int32_t> padBits;  // dxGetJoypadInputState per frame; 0 past the end
     std::map<std::string, int32_t> loadResults;  // by file name; others get 0, 1, 2, ...
     // Stops a test that forgot to script a quit: from this frame on, quit.
     int32_t frameLimit = 100000;

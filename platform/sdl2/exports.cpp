@@ -1,17 +1,13 @@
 // The twelve operations of dxlibdll.h: the library's life cycle, and each call
-// handed to the part that does the work.
+// handed to the file that does the work (see library.h for the map).
 #include <SDL.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
-#include "back_buffer.h"
-#include "diagnostics.h"
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
-#include "frame_pacer.h"
-#include "image_table.h"
-#include "input.h"
-#include "video.h"
+#include "library.h"
 
 #ifdef DXLIBDLL_HAVE_PNG
 #include <SDL_image.h>
@@ -22,13 +18,10 @@ namespace {
 
 constexpr int32_t kBackBufferScreen = -2;
 
-struct Library {
-    bool started = false;
-    bool quitRequested = false;
-    Hook frameStartHook = nullptr;
-    Hook shutdownHook = nullptr;
-};
-Library library;
+// The library's state, all of it: what is chosen before start-up, and the
+// running library, which exists from a successful dxDxLib_Init to dxDxLib_End.
+Settings settings;
+std::unique_ptr<Library> library;
 
 std::string ExecutableDirectory() {
     char* base = SDL_GetBasePath();
@@ -40,58 +33,64 @@ std::string ExecutableDirectory() {
     return directory;
 }
 
-void HandleWindowEvent(const SDL_WindowEvent& event) {
-    switch (event.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-            library.quitRequested = true;
-            break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            // Keys released elsewhere would never be seen released.
-            ReleaseAllKeys();
-            break;
-        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
-            ChoosePacingMethod();  // the new display may run at another rate
-            break;
-        default:
-            break;
-    }
-}
-
-void HandleEvent(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_QUIT:
-            library.quitRequested = true;
-            break;
-        case SDL_WINDOWEVENT:
-            HandleWindowEvent(event.window);
-            break;
-        case SDL_KEYDOWN:
-            if (event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
-                (event.key.keysym.mod & KMOD_ALT) != 0) {
-                ToggleFullscreen();
-                ChoosePacingMethod();
-            }
-            HandleInputEvent(event);
-            break;
-        case SDL_RENDER_DEVICE_RESET:
-            RebuildTexture();
-            break;
-        default:
-            HandleInputEvent(event);
-            break;
-    }
-}
-
 }  // namespace
 
+void ReportLine(const std::string& text) {
+    std::string line = "dxlibdll: ";
+    line.reserve(line.size() + text.size() + 1);
+    for (char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        line += (code < 0x20 || code == 0x7F) ? '?' : c;
+    }
+    line += '\n';
+    // One write for the whole line, so lines from other threads or processes
+    // sharing the stream do not interleave with it.
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 void SetFrameStartHook(Hook hook) {
-    library.frameStartHook = hook;
+    settings.frameStartHook = hook;
 }
 void SetShutdownHook(Hook hook) {
-    library.shutdownHook = hook;
+    settings.shutdownHook = hook;
 }
 bool Started() {
-    return library.started;
+    return library != nullptr;
+}
+SDL_Surface* BackBuffer() {
+    return library ? library->backBuffer : nullptr;
+}
+SDL_Window* VideoWindow() {
+    return library ? library->window.window : nullptr;
+}
+SDL_Renderer* VideoRenderer() {
+    return library ? library->window.renderer : nullptr;
+}
+SDL_GameController* OpenPad() {
+    return library ? library->input.pad : nullptr;
+}
+const Image* FindImage(int32_t handle) {
+    return library ? FindImage(library->images, handle) : nullptr;
+}
+void ForgetAllImages() {
+    if (library) {
+        // swap, not clear: the memory goes back at once.
+        std::vector<Image>().swap(library->images.images);
+        library->images.reportedNames.clear();
+    }
+}
+void SetPacingEnabled(bool enabled) {
+    settings.pacingEnabled = enabled;
+    if (library) {
+        ChoosePacingMethod(*library);
+    }
+}
+PacingMethod CurrentPacingMethod() {
+    return library ? library->pacer.method : PacingMethod::Off;
+}
+PacingTuning& Tuning() {
+    return settings.tuning;
 }
 
 }  // namespace dxsdl
@@ -99,21 +98,24 @@ bool Started() {
 using namespace dxsdl;
 
 int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth, int32_t refreshRate) {
-    if (library.started) {
+    if (library) {
         ReportLine("dxSetGraphMode: the screen mode is chosen before dxDxLib_Init");
         return -1;
     }
-    if (!SetScreenMode(width, height, colorBitDepth, refreshRate)) {
+    if (!SupportedMode(width, height, colorBitDepth, refreshRate)) {
         ReportLine("dxSetGraphMode: unsupported mode " + std::to_string(width) + " x " +
                    std::to_string(height) + " x " + std::to_string(colorBitDepth) + " bits at " +
                    std::to_string(refreshRate) + " Hz");
         return -1;
     }
+    // A refresh rate of 0 or less asks for the usual 60.
+    settings.mode = ScreenMode{width, height, colorBitDepth, refreshRate > 0 ? refreshRate : 60};
+    settings.clip = ClipRect{0, 0, width, height};
     return 0;
 }
 
 int32_t dxDxLib_Init(void) {
-    if (library.started) {
+    if (library) {
         return 0;
     }
     // Our caller has its own main; SDL need not have wrapped it.
@@ -122,49 +124,46 @@ int32_t dxDxLib_Init(void) {
         ReportLine(std::string("cannot start SDL: ") + SDL_GetError());
         return -1;
     }
+    auto made = std::make_unique<Library>(settings);
     std::string reason;
-    const ScreenMode& mode = CurrentScreenMode();
-    if (!StartVideo(mode, &reason)) {
+    if (!StartVideo(made->window, settings.mode, &reason)) {
         ReportLine(reason);
         SDL_Quit();
         return -1;
     }
-    if (!CreateBackBuffer(&reason)) {
+    made->backBuffer = CreateBackBuffer(settings.mode, &reason);
+    if (made->backBuffer == nullptr) {
         ReportLine(reason);
-        StopVideo();
+        StopVideo(made->window);
         SDL_Quit();
         return -1;
     }
-    StartInput();
+    StartInput(*made);
 #ifdef DXLIBDLL_HAVE_PNG
     IMG_Init(IMG_INIT_PNG);
 #endif
-    SetExecutableDirectory(ExecutableDirectory());
-    StartPacing(mode.refreshRate);
-    library.quitRequested = false;
-    library.started = true;
+    made->images.executableDirectory = ExecutableDirectory();
+    StartPacing(*made);
+    library = std::move(made);
     return 0;
 }
 
 int32_t dxDxLib_End(void) {
-    if (!library.started) {
+    if (!library) {
         return -1;
     }
-    if (library.shutdownHook != nullptr) {
-        library.shutdownHook();
+    if (settings.shutdownHook != nullptr) {
+        settings.shutdownHook();
     }
-    ForgetAllImages();
-    StopInput();
-    DestroyBackBuffer();
-    StopVideo();
+    StopInput(*library);
+    SDL_FreeSurface(library->backBuffer);
+    StopVideo(library->window);
 #ifdef DXLIBDLL_HAVE_PNG
     IMG_Quit();
 #endif
     SDL_Quit();
-    const ScreenMode& mode = CurrentScreenMode();
-    SetClipRect(0, 0, mode.width, mode.height);
-    library.started = false;
-    library.quitRequested = false;
+    library.reset();  // the images and everything else go with it
+    settings.clip = ClipRect{0, 0, settings.mode.width, settings.mode.height};
     return 0;
 }
 
@@ -173,63 +172,59 @@ int32_t dxSetDrawScreen(int32_t drawScreen) {
 }
 
 int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    SetClipRect(left, top, right, bottom);
+    settings.clip = ClampClipRect(settings.mode, left, top, right, bottom);
     return 0;
 }
 
 int32_t dxLoadGraph(const char* fileName, int32_t /*flag*/) {
-    if (!library.started) {
+    if (!library) {
         ReportLine(std::string("dxLoadGraph: \"") + (fileName != nullptr ? fileName : "(null)") +
                    "\": the library is not started");
         return -1;
     }
-    return LoadImage(fileName, PixelFormatForBits(CurrentScreenMode().bits));
+    return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
 }
 
 int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag) {
-    SDL_Surface* target = BackBuffer();
     const Image* image = FindImage(handle);
-    if (target == nullptr || image == nullptr) {
+    if (image == nullptr) {
         return -1;
     }
-    DrawImage(*image, target, CurrentClipRect(), x, y, transFlag != 0);
+    DrawImage(*image, library->backBuffer, settings.clip, x, y, transFlag != 0);
     return 0;
 }
 
 int32_t dxClearDrawScreen(void) {
-    if (!library.started) {
+    if (!library) {
         return -1;
     }
-    ClearBackBuffer();
+    ClearBackBuffer(library->backBuffer);
     return 0;
 }
 
 int32_t dxScreenFlip(void) {
-    if (!library.started) {
+    if (!library) {
         return -1;
     }
-    ShowFrame();
+    PresentFrame(*library);
     return 0;
 }
 
 int32_t dxProcessMessage(void) {
-    if (!library.started) {
+    if (!library) {
         return -1;
     }
-    if (library.frameStartHook != nullptr) {
-        library.frameStartHook();
+    if (settings.frameStartHook != nullptr) {
+        settings.frameStartHook();
     }
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) {
-        HandleEvent(event);
-    }
-    return library.quitRequested ? -1 : 0;
+    ReadInput(*library);
+    return library->input.quitRequested ? -1 : 0;
 }
 
 int32_t dxCheckHitKey(int32_t keyCode) {
-    return library.started ? KeyHeld(keyCode) : 0;
+    return library ? KeyHeld(library->input, keyCode) : 0;
 }
 
 int32_t dxGetJoypadInputState(int32_t inputType) {
-    return library.started ? JoypadBits(inputType) : 0;
+    return library ? JoypadBits(library->input, inputType) : 0;
 }

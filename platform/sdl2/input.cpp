@@ -1,69 +1,190 @@
-#include "input.h"
-
+// Input: the frame's events read in one place (keys, game pads, quit
+// requests, and what happens to the window), and the state they leave for
+// dxCheckHitKey and dxGetJoypadInputState.
 #include <array>
 #include <string>
 
-#include "diagnostics.h"
-#include "key_table.h"
+#include "library.h"
 
 namespace dxsdl {
+
 namespace {
 
-// Our own record of held keys, kept from the events we handle: SDL's keyboard
-// state would miss events that reach the queue by other ways than the
-// keyboard driver.
-std::array<bool, SDL_NUM_SCANCODES> held{};
-bool padsAvailable = false;
-SDL_GameController* pad = nullptr;
-SDL_JoystickID padId = -1;
+using Table = std::array<SDL_Scancode, 256>;
 
-void OpenFirstPad(SDL_JoystickID except) {
+constexpr Table MakeTable() {
+    Table t{};  // SDL_SCANCODE_UNKNOWN is 0
+    t[0x01] = SDL_SCANCODE_ESCAPE;
+    // Top row digits 1..9, 0.
+    t[0x02] = SDL_SCANCODE_1;
+    t[0x03] = SDL_SCANCODE_2;
+    t[0x04] = SDL_SCANCODE_3;
+    t[0x05] = SDL_SCANCODE_4;
+    t[0x06] = SDL_SCANCODE_5;
+    t[0x07] = SDL_SCANCODE_6;
+    t[0x08] = SDL_SCANCODE_7;
+    t[0x09] = SDL_SCANCODE_8;
+    t[0x0A] = SDL_SCANCODE_9;
+    t[0x0B] = SDL_SCANCODE_0;
+    t[0x0C] = SDL_SCANCODE_MINUS;
+    t[0x0D] = SDL_SCANCODE_EQUALS;
+    t[0x0E] = SDL_SCANCODE_BACKSPACE;
+    t[0x0F] = SDL_SCANCODE_TAB;
+    t[0x10] = SDL_SCANCODE_Q;
+    t[0x11] = SDL_SCANCODE_W;
+    t[0x12] = SDL_SCANCODE_E;
+    t[0x13] = SDL_SCANCODE_R;
+    t[0x14] = SDL_SCANCODE_T;
+    t[0x15] = SDL_SCANCODE_Y;
+    t[0x16] = SDL_SCANCODE_U;
+    t[0x17] = SDL_SCANCODE_I;
+    t[0x18] = SDL_SCANCODE_O;
+    t[0x19] = SDL_SCANCODE_P;
+    t[0x1A] = SDL_SCANCODE_LEFTBRACKET;
+    t[0x1B] = SDL_SCANCODE_RIGHTBRACKET;
+    t[0x1C] = SDL_SCANCODE_RETURN;
+    t[0x1D] = SDL_SCANCODE_LCTRL;
+    t[0x1E] = SDL_SCANCODE_A;
+    t[0x1F] = SDL_SCANCODE_S;
+    t[0x20] = SDL_SCANCODE_D;
+    t[0x21] = SDL_SCANCODE_F;
+    t[0x22] = SDL_SCANCODE_G;
+    t[0x23] = SDL_SCANCODE_H;
+    t[0x24] = SDL_SCANCODE_J;
+    t[0x25] = SDL_SCANCODE_K;
+    t[0x26] = SDL_SCANCODE_L;
+    t[0x27] = SDL_SCANCODE_SEMICOLON;
+    t[0x28] = SDL_SCANCODE_APOSTROPHE;
+    t[0x29] = SDL_SCANCODE_GRAVE;
+    t[0x2A] = SDL_SCANCODE_LSHIFT;
+    t[0x2B] = SDL_SCANCODE_BACKSLASH;
+    t[0x2C] = SDL_SCANCODE_Z;
+    t[0x2D] = SDL_SCANCODE_X;
+    t[0x2E] = SDL_SCANCODE_C;
+    t[0x2F] = SDL_SCANCODE_V;
+    t[0x30] = SDL_SCANCODE_B;
+    t[0x31] = SDL_SCANCODE_N;
+    t[0x32] = SDL_SCANCODE_M;
+    t[0x33] = SDL_SCANCODE_COMMA;
+    t[0x34] = SDL_SCANCODE_PERIOD;
+    t[0x35] = SDL_SCANCODE_SLASH;
+    t[0x36] = SDL_SCANCODE_RSHIFT;
+    t[0x37] = SDL_SCANCODE_KP_MULTIPLY;
+    t[0x38] = SDL_SCANCODE_LALT;
+    t[0x39] = SDL_SCANCODE_SPACE;
+    t[0x3A] = SDL_SCANCODE_CAPSLOCK;
+    t[0x3B] = SDL_SCANCODE_F1;
+    t[0x3C] = SDL_SCANCODE_F2;
+    t[0x3D] = SDL_SCANCODE_F3;
+    t[0x3E] = SDL_SCANCODE_F4;
+    t[0x3F] = SDL_SCANCODE_F5;
+    t[0x40] = SDL_SCANCODE_F6;
+    t[0x41] = SDL_SCANCODE_F7;
+    t[0x42] = SDL_SCANCODE_F8;
+    t[0x43] = SDL_SCANCODE_F9;
+    t[0x44] = SDL_SCANCODE_F10;
+    t[0x45] = SDL_SCANCODE_NUMLOCKCLEAR;
+    t[0x46] = SDL_SCANCODE_SCROLLLOCK;
+    // Numeric keypad.
+    t[0x47] = SDL_SCANCODE_KP_7;
+    t[0x48] = SDL_SCANCODE_KP_8;
+    t[0x49] = SDL_SCANCODE_KP_9;
+    t[0x4A] = SDL_SCANCODE_KP_MINUS;
+    t[0x4B] = SDL_SCANCODE_KP_4;
+    t[0x4C] = SDL_SCANCODE_KP_5;
+    t[0x4D] = SDL_SCANCODE_KP_6;
+    t[0x4E] = SDL_SCANCODE_KP_PLUS;
+    t[0x4F] = SDL_SCANCODE_KP_1;
+    t[0x50] = SDL_SCANCODE_KP_2;
+    t[0x51] = SDL_SCANCODE_KP_3;
+    t[0x52] = SDL_SCANCODE_KP_0;
+    t[0x53] = SDL_SCANCODE_KP_PERIOD;
+    t[0x56] = SDL_SCANCODE_NONUSBACKSLASH;
+    t[0x57] = SDL_SCANCODE_F11;
+    t[0x58] = SDL_SCANCODE_F12;
+    // Keys that came later carry 0x80 or more (an 0xE0 prefix on the wire).
+    t[0x9C] = SDL_SCANCODE_KP_ENTER;
+    t[0x9D] = SDL_SCANCODE_RCTRL;
+    t[0xB5] = SDL_SCANCODE_KP_DIVIDE;
+    t[0xB7] = SDL_SCANCODE_PRINTSCREEN;
+    t[0xB8] = SDL_SCANCODE_RALT;
+    t[0xC5] = SDL_SCANCODE_PAUSE;
+    t[0xC7] = SDL_SCANCODE_HOME;
+    t[0xC8] = SDL_SCANCODE_UP;
+    t[0xC9] = SDL_SCANCODE_PAGEUP;
+    t[0xCB] = SDL_SCANCODE_LEFT;
+    t[0xCD] = SDL_SCANCODE_RIGHT;
+    t[0xCF] = SDL_SCANCODE_END;
+    t[0xD0] = SDL_SCANCODE_DOWN;
+    t[0xD1] = SDL_SCANCODE_PAGEDOWN;
+    t[0xD2] = SDL_SCANCODE_INSERT;
+    t[0xD3] = SDL_SCANCODE_DELETE;
+    t[0xDB] = SDL_SCANCODE_LGUI;
+    t[0xDC] = SDL_SCANCODE_RGUI;
+    t[0xDD] = SDL_SCANCODE_APPLICATION;
+    return t;
+}
+
+constexpr Table kTable = MakeTable();
+
+}  // namespace
+
+SDL_Scancode ScancodeForKeyCode(int32_t keyCode) {
+    if (keyCode < 0 || keyCode >= static_cast<int32_t>(kTable.size())) {
+        return SDL_SCANCODE_UNKNOWN;
+    }
+    return kTable[static_cast<size_t>(keyCode)];
+}
+
+namespace {
+
+void OpenFirstPad(Input& input, SDL_JoystickID except) {
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
         if (!SDL_IsGameController(i) || SDL_JoystickGetDeviceInstanceID(i) == except) {
             continue;
         }
-        pad = SDL_GameControllerOpen(i);
-        if (pad != nullptr) {
-            padId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+        input.pad = SDL_GameControllerOpen(i);
+        if (input.pad != nullptr) {
+            input.padId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(input.pad));
             return;
         }
     }
 }
 
-void ClosePad() {
-    if (pad != nullptr) {
-        SDL_GameControllerClose(pad);
+void ClosePad(Input& input) {
+    if (input.pad != nullptr) {
+        SDL_GameControllerClose(input.pad);
     }
-    pad = nullptr;
-    padId = -1;
+    input.pad = nullptr;
+    input.padId = -1;
 }
 
-int32_t KeyboardBits() {
+int32_t KeyboardBits(const Input& input) {
     int32_t bits = 0;
-    if (held[SDL_SCANCODE_DOWN] || held[SDL_SCANCODE_KP_2]) {
+    if (input.held[SDL_SCANCODE_DOWN] || input.held[SDL_SCANCODE_KP_2]) {
         bits |= kPadDown;
     }
-    if (held[SDL_SCANCODE_LEFT] || held[SDL_SCANCODE_KP_4]) {
+    if (input.held[SDL_SCANCODE_LEFT] || input.held[SDL_SCANCODE_KP_4]) {
         bits |= kPadLeft;
     }
-    if (held[SDL_SCANCODE_RIGHT] || held[SDL_SCANCODE_KP_6]) {
+    if (input.held[SDL_SCANCODE_RIGHT] || input.held[SDL_SCANCODE_KP_6]) {
         bits |= kPadRight;
     }
-    if (held[SDL_SCANCODE_UP] || held[SDL_SCANCODE_KP_8]) {
+    if (input.held[SDL_SCANCODE_UP] || input.held[SDL_SCANCODE_KP_8]) {
         bits |= kPadUp;
     }
     return bits;
 }
 
-int32_t PadBits() {
-    if (pad == nullptr) {
+int32_t PadBits(const Input& input) {
+    if (input.pad == nullptr) {
         return 0;
     }
-    const auto button = [](SDL_GameControllerButton b) {
-        return SDL_GameControllerGetButton(pad, b) != 0;
+    const auto button = [&input](SDL_GameControllerButton b) {
+        return SDL_GameControllerGetButton(input.pad, b) != 0;
     };
-    const int stickX = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
-    const int stickY = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
+    const int stickX = SDL_GameControllerGetAxis(input.pad, SDL_CONTROLLER_AXIS_LEFTX);
+    const int stickY = SDL_GameControllerGetAxis(input.pad, SDL_CONTROLLER_AXIS_LEFTY);
     int32_t bits = 0;
     if (button(SDL_CONTROLLER_BUTTON_DPAD_DOWN) || stickY > kStickDeadZone) {
         bits |= kPadDown;
@@ -92,49 +213,27 @@ int32_t PadBits() {
     return bits;
 }
 
-}  // namespace
-
-void StartInput() {
-    held.fill(false);
-    padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
-    if (!padsAvailable) {
-        ReportLine(std::string("game pads are not available, the keyboard still works: ") +
-                   SDL_GetError());
-        return;
-    }
-    OpenFirstPad(-1);
-}
-
-void StopInput() {
-    ClosePad();
-    if (padsAvailable) {
-        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
-    }
-    padsAvailable = false;
-    held.fill(false);
-}
-
-void HandleInputEvent(const SDL_Event& event) {
+void HandleInputEvent(Input& input, const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             const SDL_Scancode code = event.key.keysym.scancode;
             if (code > SDL_SCANCODE_UNKNOWN && code < SDL_NUM_SCANCODES) {
-                held[static_cast<size_t>(code)] = event.type == SDL_KEYDOWN;
+                input.held[static_cast<size_t>(code)] = event.type == SDL_KEYDOWN;
             }
             break;
         }
         case SDL_CONTROLLERDEVICEADDED:
             // A pad plugged in while none is in use becomes pad 1.
-            if (padsAvailable && pad == nullptr) {
-                OpenFirstPad(-1);
+            if (input.padsAvailable && input.pad == nullptr) {
+                OpenFirstPad(input, -1);
             }
             break;
         case SDL_CONTROLLERDEVICEREMOVED:
-            if (pad != nullptr && event.cdevice.which == padId) {
-                const SDL_JoystickID gone = padId;
-                ClosePad();
-                OpenFirstPad(gone);  // the next pad still connected takes over
+            if (input.pad != nullptr && event.cdevice.which == input.padId) {
+                const SDL_JoystickID gone = input.padId;
+                ClosePad(input);
+                OpenFirstPad(input, gone);  // the next pad still connected takes over
             }
             break;
         default:
@@ -142,31 +241,96 @@ void HandleInputEvent(const SDL_Event& event) {
     }
 }
 
-void ReleaseAllKeys() {
-    held.fill(false);
+void HandleWindowEvent(Library& library, const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            library.input.quitRequested = true;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // Keys released elsewhere would never be seen released.
+            library.input.held.fill(false);
+            break;
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+            ChoosePacingMethod(library);  // the new display may run at another rate
+            break;
+        default:
+            break;
+    }
 }
 
-int32_t KeyHeld(int32_t keyCode) {
+void HandleEvent(Library& library, const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT:
+            library.input.quitRequested = true;
+            break;
+        case SDL_WINDOWEVENT:
+            HandleWindowEvent(library, event.window);
+            break;
+        case SDL_KEYDOWN:
+            if (event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
+                (event.key.keysym.mod & KMOD_ALT) != 0) {
+                ToggleFullscreen(library.window);
+                ChoosePacingMethod(library);
+            }
+            HandleInputEvent(library.input, event);
+            break;
+        case SDL_RENDER_DEVICE_RESET:
+            RebuildTexture(library.window);
+            break;
+        default:
+            HandleInputEvent(library.input, event);
+            break;
+    }
+}
+
+}  // namespace
+
+void StartInput(Library& library) {
+    Input& input = library.input;
+    input.held.fill(false);
+    input.padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    if (!input.padsAvailable) {
+        ReportLine(std::string("game pads are not available, the keyboard still works: ") +
+                   SDL_GetError());
+        return;
+    }
+    OpenFirstPad(input, -1);
+}
+
+void StopInput(Library& library) {
+    Input& input = library.input;
+    ClosePad(input);
+    if (input.padsAvailable) {
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    }
+    input.padsAvailable = false;
+    input.held.fill(false);
+}
+
+void ReadInput(Library& library) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        HandleEvent(library, event);
+    }
+}
+
+int32_t KeyHeld(const Input& input, int32_t keyCode) {
     const SDL_Scancode code = ScancodeForKeyCode(keyCode);
     if (code == SDL_SCANCODE_UNKNOWN) {
         return 0;
     }
-    return held[static_cast<size_t>(code)] ? 1 : 0;
+    return input.held[static_cast<size_t>(code)] ? 1 : 0;
 }
 
-int32_t JoypadBits(int32_t inputType) {
+int32_t JoypadBits(const Input& input, int32_t inputType) {
     int32_t bits = 0;
     if ((inputType & kInputKeyboard) != 0) {
-        bits |= KeyboardBits();
+        bits |= KeyboardBits(input);
     }
     if ((inputType & 0xFFF) == kInputPad1) {
-        bits |= PadBits();
+        bits |= PadBits(input);
     }
     return bits;
-}
-
-SDL_GameController* OpenPad() {
-    return pad;
 }
 
 }  // namespace dxsdl

@@ -11,10 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "back_buffer.h"
-#include "image.h"
-#include "image_file.h"
-#include "image_header.h"
+#include "library.h"
 
 namespace {
 

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <functional>
 
+#include "bmp_writer.h"
+#include "library.h"
+
 namespace fuzzseed {
 namespace {
 
@@ -12,10 +15,6 @@ using Bytes = std::vector<uint8_t>;
 void Put16(Bytes* b, uint32_t v) {
     b->push_back(static_cast<uint8_t>(v));
     b->push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes* b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
 }
 void PutBe32(Bytes* b, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -33,103 +32,16 @@ constexpr uint32_t kPalette[16] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFF
 
 // ---- BMP ----
 
-struct BmpLayout {
-    uint32_t infoSize = 40;  // 12, 40, 108 or 124
-    int32_t height = kH;     // negative: rows stored top row first
-    int bits = 24;
-    uint32_t compression = 0;  // 0 plain, 1 RLE8, 2 RLE4, 3 colour masks
-    int paletteSize = 0;
-    uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
-};
-
-Bytes Bmp(const BmpLayout& l, const Bytes& pixels) {
-    Bytes info;
-    if (l.infoSize == 12) {
-        Put32(&info, 12);
-        Put16(&info, kW);
-        Put16(&info, static_cast<uint32_t>(l.height));
-        Put16(&info, 1);
-        Put16(&info, static_cast<uint32_t>(l.bits));
-    } else {
-        Put32(&info, l.infoSize);
-        Put32(&info, kW);
-        Put32(&info, static_cast<uint32_t>(l.height));
-        Put16(&info, 1);
-        Put16(&info, static_cast<uint32_t>(l.bits));
-        Put32(&info, l.compression);
-        Put32(&info, static_cast<uint32_t>(pixels.size()));
-        Put32(&info, 2835);  // 72 dots per inch
-        Put32(&info, 2835);
-        Put32(&info, static_cast<uint32_t>(l.paletteSize));
-        Put32(&info, 0);
-        if (l.infoSize >= 108) {
-            for (uint32_t mask : l.masks) {
-                Put32(&info, mask);
-            }
-            Put32(&info, 0x73524742);       // the sRGB colour space
-            info.resize(info.size() + 48);  // end points and gammas, unused
-            if (l.infoSize == 124) {
-                Put32(&info, 4);  // rendering intent
-                info.resize(info.size() + 12);
-            }
-        } else if (l.compression == 3) {
-            for (int i = 0; i < 3; ++i) {
-                Put32(&info, l.masks[i]);
-            }
-        }
-    }
-    for (int i = 0; i < l.paletteSize; ++i) {
-        const uint32_t c = kPalette[i];
-        info.push_back(static_cast<uint8_t>(c));
-        info.push_back(static_cast<uint8_t>(c >> 8));
-        info.push_back(static_cast<uint8_t>(c >> 16));
-        if (l.infoSize != 12) {
-            info.push_back(0);
-        }
-    }
-    const auto offset = static_cast<uint32_t>(14 + info.size());
-    Bytes file = {'B', 'M'};
-    Put32(&file, offset + static_cast<uint32_t>(pixels.size()));
-    Put32(&file, 0);
-    Put32(&file, offset);
-    file.insert(file.end(), info.begin(), info.end());
-    file.insert(file.end(), pixels.begin(), pixels.end());
-    return file;
+// A layout of the seeds' size.
+bmp::Layout SeedLayout() {
+    bmp::Layout l;
+    l.width = kW;
+    l.height = kH;
+    return l;
 }
 
-// Uncompressed rows, each padded to 4 bytes, bottom row first unless topDown;
-// value(x, y) is a palette index or the stored pixel value.
 Bytes BmpRows(int bits, bool topDown, const std::function<uint32_t(int, int)>& value) {
-    Bytes out;
-    for (int r = 0; r < kH; ++r) {
-        const int y = topDown ? r : kH - 1 - r;
-        const size_t start = out.size();
-        uint32_t acc = 0;
-        int accBits = 0;
-        for (int x = 0; x < kW; ++x) {
-            const uint32_t v = value(x, y);
-            if (bits < 8) {
-                acc = (acc << bits) | v;
-                accBits += bits;
-                if (accBits == 8) {
-                    out.push_back(static_cast<uint8_t>(acc));
-                    acc = 0;
-                    accBits = 0;
-                }
-            } else {
-                for (int i = 0; i < bits / 8; ++i) {
-                    out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-                }
-            }
-        }
-        if (accBits > 0) {
-            out.push_back(static_cast<uint8_t>(acc << (8 - accBits)));
-        }
-        while ((out.size() - start) % 4 != 0) {
-            out.push_back(0);
-        }
-    }
-    return out;
+    return bmp::Rows(kW, kH, bits, topDown, value);
 }
 
 std::vector<uint32_t> FromIndices(const std::function<uint32_t(int, int)>& index) {
@@ -163,34 +75,35 @@ void AddBmps(std::vector<SeedImage>* seeds) {
         const auto index = [&](int x, int y) {
             return static_cast<uint32_t>((x + 2 * y) % colours);
         };
-        BmpLayout l;
+        bmp::Layout l = SeedLayout();
         l.bits = bits;
-        l.paletteSize = colours;
+        l.palette.assign(kPalette, kPalette + colours);
         seeds->push_back({"plain" + std::to_string(bits) + ".bmp",
-                          Bmp(l, BmpRows(bits, false, index)), kW, kH, FromIndices(index)});
+                          bmp::Encode(l, BmpRows(bits, false, index)), kW, kH, FromIndices(index)});
     }
     {
         // The 12-byte header, with 3-byte palette entries.
         const auto index = [](int x, int y) { return static_cast<uint32_t>((3 * x + y) % 16); };
-        BmpLayout l;
+        bmp::Layout l = SeedLayout();
         l.infoSize = 12;
         l.bits = 8;
-        l.paletteSize = 16;
+        l.palette.assign(kPalette, kPalette + 16);
         seeds->push_back(
-            {"core8.bmp", Bmp(l, BmpRows(8, false, index)), kW, kH, FromIndices(index)});
+            {"core8.bmp", bmp::Encode(l, BmpRows(8, false, index)), kW, kH, FromIndices(index)});
     }
     {
         // 16 bits: 5-5-5 without masks, 5-6-5 with them.
         const auto r5 = [](int x, int) { return static_cast<uint32_t>(x * 7); };
         const auto g5 = [](int, int y) { return static_cast<uint32_t>(y * 13); };
         const auto b5 = [](int x, int y) { return static_cast<uint32_t>(31 - x - y); };
-        BmpLayout l;
+        bmp::Layout l = SeedLayout();
         l.bits = 16;
         seeds->push_back({"plain16.bmp",
-                          Bmp(l, BmpRows(16, false,
-                                         [&](int x, int y) {
-                                             return (r5(x, y) << 10) | (g5(x, y) << 5) | b5(x, y);
-                                         })),
+                          bmp::Encode(l, BmpRows(16, false,
+                                                 [&](int x, int y) {
+                                                     return (r5(x, y) << 10) | (g5(x, y) << 5) |
+                                                            b5(x, y);
+                                                 })),
                           kW, kH, FromColours([&](int x, int y) {
                               return 0xFF000000u | (Widen(r5(x, y), 5) << 16) |
                                      (Widen(g5(x, y), 5) << 8) | Widen(b5(x, y), 5);
@@ -201,10 +114,11 @@ void AddBmps(std::vector<SeedImage>* seeds) {
         l.masks[2] = 0x001F;
         const auto g6 = [](int x, int y) { return static_cast<uint32_t>(63 - 9 * x - 5 * y); };
         seeds->push_back({"masked565.bmp",
-                          Bmp(l, BmpRows(16, false,
-                                         [&](int x, int y) {
-                                             return (r5(x, y) << 11) | (g6(x, y) << 5) | b5(x, y);
-                                         })),
+                          bmp::Encode(l, BmpRows(16, false,
+                                                 [&](int x, int y) {
+                                                     return (r5(x, y) << 11) | (g6(x, y) << 5) |
+                                                            b5(x, y);
+                                                 })),
                           kW, kH, FromColours([&](int x, int y) {
                               return 0xFF000000u | (Widen(r5(x, y), 5) << 16) |
                                      (Widen(g6(x, y), 6) << 8) | Widen(b5(x, y), 5);
@@ -215,14 +129,14 @@ void AddBmps(std::vector<SeedImage>* seeds) {
                (static_cast<uint32_t>(y * 100 + 20) << 8) | static_cast<uint32_t>(250 - x * 40);
     };
     {
-        BmpLayout l;
+        bmp::Layout l = SeedLayout();
         l.height = -kH;
-        seeds->push_back(
-            {"topdown24.bmp", Bmp(l, BmpRows(24, true, colour)), kW, kH, FromColours(colour)});
+        seeds->push_back({"topdown24.bmp", bmp::Encode(l, BmpRows(24, true, colour)), kW, kH,
+                          FromColours(colour)});
         l.height = kH;
         l.bits = 32;
-        seeds->push_back(
-            {"plain32.bmp", Bmp(l, BmpRows(32, false, colour)), kW, kH, FromColours(colour)});
+        seeds->push_back({"plain32.bmp", bmp::Encode(l, BmpRows(32, false, colour)), kW, kH,
+                          FromColours(colour)});
     }
     {
         // The larger headers carry an alpha mask; one pixel is see-through.
@@ -230,7 +144,7 @@ void AddBmps(std::vector<SeedImage>* seeds) {
             return x == 2 && y == 1 ? colour(x, y) & 0x00FFFFFFu : colour(x, y);
         };
         for (uint32_t infoSize : {108u, 124u}) {
-            BmpLayout l;
+            bmp::Layout l = SeedLayout();
             l.infoSize = infoSize;
             l.bits = 32;
             l.compression = 3;
@@ -239,7 +153,8 @@ void AddBmps(std::vector<SeedImage>* seeds) {
             l.masks[2] = 0x000000FF;
             l.masks[3] = 0xFF000000;
             seeds->push_back({"alpha" + std::to_string(infoSize) + ".bmp",
-                              Bmp(l, BmpRows(32, false, alpha)), kW, kH, FromColours(alpha)});
+                              bmp::Encode(l, BmpRows(32, false, alpha)), kW, kH,
+                              FromColours(alpha)});
         }
     }
     {
@@ -248,11 +163,11 @@ void AddBmps(std::vector<SeedImage>* seeds) {
                             0, 3, 4, 5, 6, 0, 2, 7, 0, 0,  // 4 5 6 7 7
                             0, 2, 2, 0, 3, 3, 0, 1};       // skip 2, 3 3 3
         const uint32_t rows8[kH][kW] = {{0, 0, 3, 3, 3}, {4, 5, 6, 7, 7}, {1, 1, 1, 2, 2}};
-        BmpLayout l;
+        bmp::Layout l = SeedLayout();
         l.bits = 8;
         l.compression = 1;
-        l.paletteSize = 16;
-        seeds->push_back({"rle8.bmp", Bmp(l, rle8), kW, kH,
+        l.palette.assign(kPalette, kPalette + 16);
+        seeds->push_back({"rle8.bmp", bmp::Encode(l, rle8), kW, kH,
                           FromIndices([&](int x, int y) { return rows8[y][x]; })});
         // RLE4: runs alternate the two colours of their byte.
         const Bytes rle4 = {5, 0x12, 0,    0,                    // 1 2 1 2 1
@@ -261,30 +176,19 @@ void AddBmps(std::vector<SeedImage>* seeds) {
         const uint32_t rows4[kH][kW] = {{8, 8, 9, 10, 9}, {3, 4, 5, 6, 7}, {1, 2, 1, 2, 1}};
         l.bits = 4;
         l.compression = 2;
-        seeds->push_back({"rle4.bmp", Bmp(l, rle4), kW, kH,
+        seeds->push_back({"rle4.bmp", bmp::Encode(l, rle4), kW, kH,
                           FromIndices([&](int x, int y) { return rows4[y][x]; })});
     }
 }
 
 // ---- PNG ----
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        c ^= data[i];
-        for (int k = 0; k < 8; ++k) {
-            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-    }
-    return c ^ 0xFFFFFFFFu;
-}
-
 void Chunk(Bytes* png, const char* type, const Bytes& data) {
     PutBe32(png, static_cast<uint32_t>(data.size()));
     Bytes body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
     png->insert(png->end(), body.begin(), body.end());
-    PutBe32(png, Crc32(body.data(), body.size()));
+    PutBe32(png, dxsdl::Crc32(body.data(), body.size()));
 }
 
 // A zlib stream of stored (uncompressed) blocks: the bytes stay visible to

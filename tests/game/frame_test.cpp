@@ -155,13 +155,18 @@ TEST_F(FrameTest, EscapeEndsTheLoopBeforeThatPassMoves) {
 }
 
 TEST_F(FrameTest, QuitRequestEndsTheLoopTheSameWay) {
-    recording::Script script;
-    script.quitFromFrame = 2;
-    EXPECT_EQ(0, Run(script));
-    EXPECT_EQ(2u, recording::CallsOf("dxScreenFlip").size());
-    // The quit is seen before the keyboard is even asked.
-    EXPECT_EQ(2u, recording::CallsOf("dxCheckHitKey").size());
-    EXPECT_EQ("dxDxLib_End", recording::Calls().back().operation);
+    // Any result but 0 is a quit request, not only the library's usual -1.
+    for (int32_t quit : {-1, 1, 2, INT32_MIN}) {
+        recording::Script script;
+        script.quitFromFrame = 2;
+        script.quitResult = quit;
+        script.frameLimit = 10;
+        EXPECT_EQ(0, Run(script)) << quit;
+        EXPECT_EQ(2u, recording::CallsOf("dxScreenFlip").size()) << quit;
+        // The quit is seen before the keyboard is even asked.
+        EXPECT_EQ(2u, recording::CallsOf("dxCheckHitKey").size()) << quit;
+        EXPECT_EQ("dxDxLib_End", recording::Calls().back().operation) << quit;
+    }
 }
 
 TEST_F(FrameTest, ChaserIsDrawnTruncatedTowardZero) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "art_names.h"
 #include "game_state.h"
 #include "main_routine.h"
 #include "recording_dxlibdll.h"
@@ -25,19 +26,12 @@ class GameTest : public RuntimeTest {
     }
 };
 
-// Every file name the game loads, in loading order, built here independently.
+// Every file name the game loads, in loading order: the art's own list, under
+// the game's folder.
 inline std::vector<std::string> ExpectedImageNames() {
     std::vector<std::string> names;
-    char name[64];
-    for (int i = 0; i <= 50; ++i) {
-        std::snprintf(name, sizeof name, "resource\\bmp\\%02d.bmp", i);
-        names.push_back(name);
-    }
-    for (int i = 0; i <= 50; ++i) {
-        for (int j = 1; j <= 7; ++j) {
-            std::snprintf(name, sizeof name, "resource\\bmp\\chr%02d-%d.bmp", i, j);
-            names.push_back(name);
-        }
+    for (const std::string& name : artgen::ArtFileNames()) {
+        names.push_back("resource\\bmp\\" + name);
     }
     return names;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "entry.h"
+#include "main_routine.h"
 #include "recording_dxlibdll.h"
 
 int main(int argc, char** argv) {
@@ -21,5 +22,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     recording::Reset(script);
-    RuntimeEntry();
+    RuntimeEntry(MainRoutine);
 }

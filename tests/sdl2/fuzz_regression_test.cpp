@@ -5,8 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image_header.h"
-#include "image_table.h"
+#include "library.h"
 #include "library_fixture.h"
 #include "seed_images.h"
 

@@ -3,7 +3,7 @@
 #include <csignal>
 #include <memory>
 
-#include "input.h"
+#include "library.h"
 #include "library_fixture.h"
 
 namespace dxtest {

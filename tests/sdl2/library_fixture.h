@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "bmp_writer.h"
 #include "dxlibdll.h"
-#include "dxlibdll_sdl2_internal.h"
+#include "library.h"
 
 namespace dxtest {
 
@@ -85,55 +86,15 @@ inline void WriteSolidBmp(const std::string& path, int w, int h, Rgba colour) {
 // value 0xAARRGGBB) per pixel; rows are stored bottom-up.
 inline std::vector<uint8_t> BmpBytes(int w, int h, int bits, const std::vector<Rgba>& palette,
                                      const std::function<uint32_t(int, int)>& value) {
-    const int rowBytes = ((w * bits + 31) / 32) * 4;
-    const int paletteBytes = bits <= 8 ? static_cast<int>(palette.size()) * 4 : 0;
-    const int offset = 14 + 40 + paletteBytes;
-    const int fileSize = offset + rowBytes * h;
-    std::vector<uint8_t> bytes(static_cast<size_t>(fileSize), 0);
-    auto put16 = [&](int at, uint32_t v) {
-        bytes[at] = static_cast<uint8_t>(v);
-        bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    auto put32 = [&](int at, uint32_t v) {
-        put16(at, v & 0xFFFF);
-        put16(at + 2, v >> 16);
-    };
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put32(2, static_cast<uint32_t>(fileSize));
-    put32(10, static_cast<uint32_t>(offset));
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(w));
-    put32(22, static_cast<uint32_t>(h));
-    put16(26, 1);
-    put16(28, static_cast<uint32_t>(bits));
-    put32(46, bits <= 8 ? static_cast<uint32_t>(palette.size()) : 0);
+    bmp::Layout layout;
+    layout.width = w;
+    layout.height = h;
+    layout.bits = bits;
     for (size_t i = 0; bits <= 8 && i < palette.size(); ++i) {
-        const int at = 54 + static_cast<int>(i) * 4;
-        bytes[at] = palette[i].b;
-        bytes[at + 1] = palette[i].g;
-        bytes[at + 2] = palette[i].r;
+        layout.palette.push_back((static_cast<uint32_t>(palette[i].r) << 16) |
+                                 (static_cast<uint32_t>(palette[i].g) << 8) | palette[i].b);
     }
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = bytes.data() + offset + (h - 1 - y) * rowBytes;
-        for (int x = 0; x < w; ++x) {
-            const uint32_t v = value(x, y);
-            if (bits <= 8) {
-                const int bit = x * bits;
-                const int shift = 8 - bits - (bit % 8);
-                row[bit / 8] = static_cast<uint8_t>(row[bit / 8] | (v << shift));
-            } else {
-                uint8_t* p = row + x * (bits / 8);
-                p[0] = static_cast<uint8_t>(v);
-                p[1] = static_cast<uint8_t>(v >> 8);
-                p[2] = static_cast<uint8_t>(v >> 16);
-                if (bits == 32) {
-                    p[3] = static_cast<uint8_t>(v >> 24);
-                }
-            }
-        }
-    }
-    return bytes;
+    return bmp::Encode(layout, bmp::Rows(w, h, bits, false, value));
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -161,6 +161,31 @@ TEST_F(LoadingTest, RelativeNamesFallBackToTheExecutablesDirectory) {
     ExpectDrawn(handle, 2, 2, [](int, int) { return Rgba{255, 255, 0, 255}; });
 }
 
+// An installed game: bin/chaser (or games/chaser) with its art under
+// share/chaser/, started from anywhere.
+TEST_F(LoadingTest, RelativeNamesFallBackToTheInstallsDataFolder) {
+    char* base = SDL_GetBasePath();
+    ASSERT_NE(nullptr, base);
+    const fs::path executableDir(base);
+    SDL_free(base);
+    const std::string folder = dir_.path().filename().string();
+    const fs::path dataFolder = executableDir / ".." / "share" / "chaser";
+    fs::create_directories(dataFolder / folder);
+    WriteSolidBmp((dataFolder / folder / "art.bmp").string(), 3, 1, Rgba{0, 255, 255, 255});
+    int32_t handle = -1;
+    {
+        WorkingDirectory elsewhere(dir_.path());
+        ASSERT_FALSE(fs::exists(fs::path(folder) / "art.bmp"));
+        ASSERT_FALSE(fs::exists(executableDir / folder / "art.bmp"));
+        handle = dxLoadGraph((folder + "\\art.bmp").c_str(), 0);
+    }
+    fs::remove_all(dataFolder / folder);
+    std::error_code notEmpty;  // folders made here go; anything else stays
+    fs::remove(dataFolder, notEmpty);
+    fs::remove(dataFolder.parent_path(), notEmpty);
+    ExpectDrawn(handle, 3, 1, [](int, int) { return Rgba{0, 255, 255, 255}; });
+}
+
 TEST_F(LoadingTest, MissingFileIsRefused) {
     ExpectRefused(dir_.File("nothing-here.bmp"), "not found");
     ExpectRefused("resource\\bmp\\not-a-file-anywhere.bmp", "not found");

@@ -10,9 +10,10 @@
 #include <cstdio>
 #include <string>
 
-#include "dxlibdll_sdl2_internal.h"
 #include "entry.h"
 #include "game_state.h"
+#include "library.h"
+#include "main_routine.h"
 
 namespace {
 
@@ -61,5 +62,5 @@ int main(int argc, char** argv) {
     reportDirectory = argv[1];
     dxsdl::SetFrameStartHook(AtFrameStart);
     dxsdl::SetShutdownHook(AtShutdown);
-    RuntimeEntry();
+    RuntimeEntry(MainRoutine);
 }

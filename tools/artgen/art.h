@@ -13,13 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "art_names.h"
 #include "image.h"
 
 namespace artgen {
 
-inline constexpr int kTileCount = 51;
-inline constexpr int kSpriteRows = 51;
-inline constexpr int kSpriteColumns = 7;  // columns 1..7
 inline constexpr int kTileWidth = 16;
 
 inline constexpr int kPlayerRow = 25;
@@ -28,10 +26,6 @@ inline constexpr int kPlayerUpperColumn = 2;
 inline constexpr int kPlayerUpperHeight = 150;  // the game draws the upper part this much higher
 inline constexpr int kChaserRow = 29;
 inline constexpr int kChaserColumn = 1;
-
-// The file names the game loads, in its loading order: 00.bmp .. 50.bmp, then
-// chr00-1.bmp .. chr50-7.bmp.
-std::vector<std::string> ArtFileNames();
 
 Image Tile(int index);              // 0..50
 Image Sprite(int row, int column);  // row 0..50, column 1..7
@@ -47,5 +41,20 @@ std::vector<ArtPiece> AllArt();
 // Writes every picture into the directory, making it if need be; false with
 // a reason when something cannot be written.
 bool WriteArt(const std::filesystem::path& directory, std::string* error);
+
+// The desktop icon: the player's head under his pointed hat, with the top of
+// the staff, from the game's own sprite, centred on a square of kIconSize.
+inline constexpr int kIconSize = 64;
+Image Icon();
+
+// The icon file names artgen writes, one per size: chaser-64.png (the
+// sprite's own pixels), chaser-128.png and chaser-256.png (each pixel a
+// square block).
+inline constexpr int kIconScales[] = {1, 2, 4};
+std::string IconName(int scale);
+
+// Writes the icon at every size into the directory, making it if need be;
+// false with a reason when something cannot be written.
+bool WriteIcons(const std::filesystem::path& directory, std::string* error);
 
 }  // namespace artgen

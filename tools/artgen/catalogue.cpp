@@ -9,18 +9,6 @@ namespace artgen {
 
 namespace {
 
-std::string TileName(int index) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%02d.bmp", index);
-    return name;
-}
-
-std::string SpriteName(int row, int column) {
-    char name[16];
-    std::snprintf(name, sizeof name, "chr%02d-%d.bmp", row, column);
-    return name;
-}
-
 Image TileFrom(const Image& landscape, int index) {
     Image tile(kTileWidth, landscape.height());
     for (int y = 0; y < landscape.height(); ++y) {
@@ -34,19 +22,6 @@ Image TileFrom(const Image& landscape, int index) {
 }
 
 }  // namespace
-
-std::vector<std::string> ArtFileNames() {
-    std::vector<std::string> names;
-    for (int i = 0; i < kTileCount; ++i) {
-        names.push_back(TileName(i));
-    }
-    for (int row = 0; row < kSpriteRows; ++row) {
-        for (int column = 1; column <= kSpriteColumns; ++column) {
-            names.push_back(SpriteName(row, column));
-        }
-    }
-    return names;
-}
 
 Image Tile(int index) {
     if (index < 0 || index >= kTileCount) {

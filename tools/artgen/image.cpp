@@ -3,6 +3,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "bmp_writer.h"
+
 namespace artgen {
 
 Image::Image(int width, int height) : width_(width), height_(height) {
@@ -59,61 +61,16 @@ Image Image::Mirrored() const {
     return out;
 }
 
-namespace {
-
-void PutU16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v & 0xFFu));
-    out.push_back(static_cast<uint8_t>((v >> 8) & 0xFFu));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    PutU16(out, v & 0xFFFFu);
-    PutU16(out, v >> 16);
-}
-
-}  // namespace
-
 std::vector<uint8_t> EncodeBmp(const Image& image) {
-    constexpr uint32_t kHeaderBytes = 14 + 40;
-    // 2835 pixels per metre is 72 dots per inch.
-    constexpr uint32_t kPixelsPerMetre = 2835;
-    const auto width = static_cast<uint32_t>(image.width());
-    const auto height = static_cast<uint32_t>(image.height());
-    const uint32_t stride = (width * 3 + 3) / 4 * 4;
-    const uint32_t pixelBytes = stride * height;
-
-    std::vector<uint8_t> out;
-    out.reserve(kHeaderBytes + pixelBytes);
-    out.push_back('B');
-    out.push_back('M');
-    PutU32(out, kHeaderBytes + pixelBytes);
-    PutU32(out, 0);  // two reserved 16-bit fields
-    PutU32(out, kHeaderBytes);
-
-    PutU32(out, 40);
-    PutU32(out, width);
-    PutU32(out, height);  // positive: rows are stored bottom-up
-    PutU16(out, 1);       // colour planes
-    PutU16(out, 24);      // bits per pixel
-    PutU32(out, 0);       // no compression
-    PutU32(out, pixelBytes);
-    PutU32(out, kPixelsPerMetre);
-    PutU32(out, kPixelsPerMetre);
-    PutU32(out, 0);  // no palette
-    PutU32(out, 0);
-
-    for (int y = image.height() - 1; y >= 0; --y) {
-        for (int x = 0; x < image.width(); ++x) {
+    bmp::Layout layout;
+    layout.width = image.width();
+    layout.height = image.height();  // positive: rows are stored bottom-up
+    layout.bits = 24;
+    return bmp::Encode(
+        layout, bmp::Rows(image.width(), image.height(), 24, false, [&](int x, int y) {
             const Rgb c = image.At(x, y);
-            out.push_back(c.b);
-            out.push_back(c.g);
-            out.push_back(c.r);
-        }
-        for (uint32_t pad = width * 3; pad < stride; ++pad) {
-            out.push_back(0);
-        }
-    }
-    return out;
+            return (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
+        }));
 }
 
 bool WriteBmp(const std::filesystem::path& path, const Image& image, std::string* error) {

@@ -1,11 +1,15 @@
-// The drawing loop of every frame: clipped row copies, no allocation, no SDL.
+// The screen: the mode, the back buffer every drawing operation writes into,
+// the drawing area, and the blit of an image into the back buffer (clipped
+// row copies, no allocation, no SDL calls, run for every sprite of every frame).
 #include <algorithm>
 #include <cstring>
 
-#include "image.h"
+#include "library.h"
 
 namespace dxsdl {
 namespace {
+
+constexpr int32_t kMaxRefreshRate = 1000;
 
 // Sprite rows are short (16 or 32 pixels): a call to memcpy would cost more
 // than the copy. Runs of up to 32 bytes are copied by two fixed-size moves
@@ -45,6 +49,43 @@ inline void CopyRun(uint8_t* to, const uint8_t* from, size_t bytes) {
 }
 
 }  // namespace
+
+bool SupportedMode(int32_t width, int32_t height, int32_t bits, int32_t refreshRate) {
+    if (width < 1 || width > kMaxScreenSide || height < 1 || height > kMaxScreenSide) {
+        return false;
+    }
+    if (bits != 16 && bits != 32) {
+        return false;
+    }
+    return refreshRate <= kMaxRefreshRate;
+}
+
+uint32_t PixelFormatForBits(int32_t bits) {
+    return bits == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+}
+
+SDL_Surface* CreateBackBuffer(const ScreenMode& mode, std::string* reason) {
+    SDL_Surface* backBuffer = SDL_CreateRGBSurfaceWithFormat(0, mode.width, mode.height, mode.bits,
+                                                             PixelFormatForBits(mode.bits));
+    if (backBuffer == nullptr) {
+        *reason = std::string("cannot make the back buffer: ") + SDL_GetError();
+        return nullptr;
+    }
+    ClearBackBuffer(backBuffer);
+    return backBuffer;
+}
+
+ClipRect ClampClipRect(const ScreenMode& mode, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) {
+    return ClipRect{std::clamp(left, 0, mode.width), std::clamp(top, 0, mode.height),
+                    std::clamp(right, 0, mode.width), std::clamp(bottom, 0, mode.height)};
+}
+
+void ClearBackBuffer(SDL_Surface* backBuffer) {
+    // The surface is one block of pitch * height bytes, padding included.
+    std::memset(backBuffer->pixels, 0,
+                static_cast<size_t>(backBuffer->pitch) * static_cast<size_t>(backBuffer->h));
+}
 
 void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, int32_t x, int32_t y,
                bool transparent) {

@@ -1,8 +1,29 @@
-#include "video.h"
-
+// Presenting: the window, the back buffer shown in it, and the pace frames
+// are shown at.
+//
+// The back buffer is shown scaled by the largest whole factor that fits the
+// window (letterboxed, nearest-neighbour), or shrunk to fit when the window is
+// smaller than the screen mode. With 3D acceleration an SDL renderer draws it
+// from a streaming texture (and can wait for the vertical blank); without,
+// it is written straight into the window's framebuffer, widened and scaled in
+// one pass.
+//
+// Frames are shown at the rate the game asked for, whatever the display's own
+// rate. When the display runs at that rate and the renderer can wait for its
+// vertical blank, showing a frame waits for it. Otherwise a timer keeps a
+// schedule of absolute deadlines, one period apart in performance-counter
+// ticks, so rounding never drifts the long-run rate; it sleeps through most of
+// the wait and yields the processor for the last moment. After a stall of more
+// than a few frames the schedule starts afresh instead of rushing through the
+// frames it missed.
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <thread>
+
+#include "library.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -20,22 +41,11 @@
 #endif
 
 namespace dxsdl {
-namespace {
 
-struct Video {
-    SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int width = 0;
-    int height = 0;
-    bool vsync = false;
-    // The window as it was before fullscreen, to go back to.
-    int windowedX = 0;
-    int windowedY = 0;
-    int windowedWidth = 0;
-    int windowedHeight = 0;
-};
-Video video;
+// ---------------------------------------------------------------------------
+// The window
+
+namespace {
 
 // RGB565 to XRGB8888. Each channel widens to floor(v * 255 / max), as SDL
 // widens it (SDL_GetRGB and its blitters), so a 16-bit screen looks the way
@@ -158,18 +168,18 @@ int FirstWindowScale(const ScreenMode& mode) {
 constexpr Uint32 kWindowFlags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
 #endif
 
-bool MakeTexture(std::string* reason) {
-    if (video.texture != nullptr) {
-        SDL_DestroyTexture(video.texture);
+bool MakeTexture(Window& window, std::string* reason) {
+    if (window.texture != nullptr) {
+        SDL_DestroyTexture(window.texture);
     }
-    video.texture = SDL_CreateTexture(video.renderer, SDL_PIXELFORMAT_RGB888,
-                                      SDL_TEXTUREACCESS_STREAMING, video.width, video.height);
-    if (video.texture == nullptr) {
+    window.texture = SDL_CreateTexture(window.renderer, SDL_PIXELFORMAT_RGB888,
+                                       SDL_TEXTUREACCESS_STREAMING, window.width, window.height);
+    if (window.texture == nullptr) {
         *reason = std::string("cannot make the screen texture: ") + SDL_GetError();
         return false;
     }
-    SDL_SetTextureScaleMode(video.texture, SDL_ScaleModeNearest);
-    SDL_SetTextureBlendMode(video.texture, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(window.texture, SDL_ScaleModeNearest);
+    SDL_SetTextureBlendMode(window.texture, SDL_BLENDMODE_NONE);
     return true;
 }
 
@@ -229,20 +239,20 @@ void FillBars(SDL_Surface* output, const SDL_Rect& place) {
 
 // Without 3D acceleration: straight into the window's own framebuffer, one
 // pass that widens the colours and scales at once.
-bool ShowOnWindowSurface(SDL_Surface* backBuffer) {
-    SDL_Surface* output = SDL_GetWindowSurface(video.window);
+bool ShowOnWindowSurface(Window& window, SDL_Surface* backBuffer) {
+    SDL_Surface* output = SDL_GetWindowSurface(window.window);
     if (output == nullptr) {
         return false;
     }
-    const SDL_Rect place = PresentationRect(output->w, output->h, video.width, video.height);
+    const SDL_Rect place = PresentationRect(output->w, output->h, window.width, window.height);
     FillBars(output, place);
     const bool locked = SDL_MUSTLOCK(output);
     if (locked && SDL_LockSurface(output) != 0) {
         return false;
     }
-    const int scale = place.w / video.width;
-    if (IsXrgb(output->format->format) && scale >= 1 && place.w == video.width * scale &&
-        place.h == video.height * scale) {
+    const int scale = place.w / window.width;
+    if (IsXrgb(output->format->format) && scale >= 1 && place.w == window.width * scale &&
+        place.h == window.height * scale) {
         auto* origin = static_cast<uint8_t*>(output->pixels) +
                        static_cast<size_t>(place.y) * static_cast<size_t>(output->pitch) +
                        static_cast<size_t>(place.x) * 4;
@@ -258,44 +268,74 @@ bool ShowOnWindowSurface(SDL_Surface* backBuffer) {
         SDL_Rect destination = place;
         SDL_BlitScaled(backBuffer, nullptr, output, &destination);
     }
-    return SDL_UpdateWindowSurface(video.window) == 0;
+    return SDL_UpdateWindowSurface(window.window) == 0;
 }
 
 // With 3D acceleration: through a streaming texture, scaled by the renderer.
-bool ShowThroughRenderer(SDL_Surface* backBuffer) {
-    if (video.texture == nullptr) {
+bool ShowThroughRenderer(Window& window, SDL_Surface* backBuffer) {
+    if (window.texture == nullptr) {
         return false;
     }
     void* pixels = nullptr;
     int pitch = 0;
-    if (SDL_LockTexture(video.texture, nullptr, &pixels, &pitch) != 0) {
+    if (SDL_LockTexture(window.texture, nullptr, &pixels, &pitch) != 0) {
         return false;
     }
     ConvertToXrgb(backBuffer, static_cast<uint8_t*>(pixels), static_cast<size_t>(pitch), 1);
-    SDL_UnlockTexture(video.texture);
+    SDL_UnlockTexture(window.texture);
 
     int outputWidth = 0;
     int outputHeight = 0;
-    if (SDL_GetRendererOutputSize(video.renderer, &outputWidth, &outputHeight) != 0) {
+    if (SDL_GetRendererOutputSize(window.renderer, &outputWidth, &outputHeight) != 0) {
         return false;
     }
-    const SDL_Rect place = PresentationRect(outputWidth, outputHeight, video.width, video.height);
-    SDL_RenderClear(video.renderer);
-    const bool copied = SDL_RenderCopy(video.renderer, video.texture, nullptr, &place) == 0;
-    SDL_RenderPresent(video.renderer);
+    const SDL_Rect place = PresentationRect(outputWidth, outputHeight, window.width, window.height);
+    SDL_RenderClear(window.renderer);
+    const bool copied = SDL_RenderCopy(window.renderer, window.texture, nullptr, &place) == 0;
+    SDL_RenderPresent(window.renderer);
     return copied;
+}
+
+bool ShowBackBuffer(Window& window, SDL_Surface* backBuffer) {
+    if (window.window == nullptr) {
+        return false;
+    }
+    return window.renderer != nullptr ? ShowThroughRenderer(window, backBuffer)
+                                      : ShowOnWindowSurface(window, backBuffer);
+}
+
+// The refresh rate of the display the window is on; 0 when unknown.
+int DisplayRefreshRate(const Window& window) {
+    if (window.window == nullptr) {
+        return 0;
+    }
+    const int display = SDL_GetWindowDisplayIndex(window.window);
+    SDL_DisplayMode mode;
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) {
+        return 0;
+    }
+    return mode.refresh_rate;
+}
+
+// Asks the renderer to wait for the display's vertical blank; true when that is
+// now in effect.
+bool SetVsync(Window& window, bool on) {
+    if (window.renderer == nullptr) {
+        return false;
+    }
+    return SDL_RenderSetVSync(window.renderer, on ? 1 : 0) == 0 && on;
 }
 
 }  // namespace
 
-bool StartVideo(const ScreenMode& mode, std::string* reason) {
+bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     // Window sizes in points and the drawable in pixels, as on other systems,
     // unless the user chose otherwise.
     SDL_SetHintWithPriority(SDL_HINT_WINDOWS_DPI_SCALING, "1", SDL_HINT_DEFAULT);
     const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
 #ifdef __EMSCRIPTEN__
-    // Frames wait for the browser's animation frames (frame_pacer.cpp), not
-    // for SDL's own yield after each update.
+    // Frames wait for the browser's animation frames (PresentFrame), not for
+    // SDL's own yield after each update.
     SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     int canvasWidth = 0;
     int canvasHeight = 0;
@@ -323,63 +363,56 @@ bool StartVideo(const ScreenMode& mode, std::string* reason) {
         return false;
     }
 
-    video = Video{};
-    video.width = mode.width;
-    video.height = mode.height;
+    window = Window{};
+    window.width = mode.width;
+    window.height = mode.height;
     const int scale = FirstWindowScale(mode);
-    video.window =
+    window.window =
         SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                          mode.width * scale, mode.height * scale, kWindowFlags);
-    if (video.window == nullptr) {
+    if (window.window == nullptr) {
         *reason = std::string("cannot open the window: ") + SDL_GetError();
-        StopVideo();
+        StopVideo(window);
         return false;
     }
     // SDL_FRAMEBUFFER_ACCELERATION=0 asks for no 3D acceleration: then, and
     // when no accelerated renderer can be made, the window's own framebuffer.
     if (SDL_GetHintBoolean(SDL_HINT_FRAMEBUFFER_ACCELERATION, SDL_TRUE)) {
-        video.renderer = SDL_CreateRenderer(video.window, -1, SDL_RENDERER_ACCELERATED);
-        if (video.renderer != nullptr && !MakeTexture(reason)) {
-            SDL_DestroyRenderer(video.renderer);
-            video.renderer = nullptr;
+        window.renderer = SDL_CreateRenderer(window.window, -1, SDL_RENDERER_ACCELERATED);
+        if (window.renderer != nullptr && !MakeTexture(window, reason)) {
+            SDL_DestroyRenderer(window.renderer);
+            window.renderer = nullptr;
         }
     }
-    if (video.renderer != nullptr) {
-        SDL_SetRenderDrawColor(video.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
-        SDL_RenderClear(video.renderer);
-        SDL_RenderPresent(video.renderer);
+    if (window.renderer != nullptr) {
+        SDL_SetRenderDrawColor(window.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+        SDL_RenderClear(window.renderer);
+        SDL_RenderPresent(window.renderer);
         return true;
     }
-    SDL_Surface* output = SDL_GetWindowSurface(video.window);
+    SDL_Surface* output = SDL_GetWindowSurface(window.window);
     if (output == nullptr) {
         *reason = std::string("cannot draw in the window: ") + SDL_GetError();
-        StopVideo();
+        StopVideo(window);
         return false;
     }
     SDL_FillRect(output, nullptr, 0);
-    SDL_UpdateWindowSurface(video.window);
+    SDL_UpdateWindowSurface(window.window);
     return true;
 }
 
-void StopVideo() {
-    if (video.texture != nullptr) {
-        SDL_DestroyTexture(video.texture);
+void StopVideo(Window& window) {
+    if (window.texture != nullptr) {
+        SDL_DestroyTexture(window.texture);
     }
-    if (video.renderer != nullptr) {
-        SDL_DestroyRenderer(video.renderer);
+    if (window.renderer != nullptr) {
+        SDL_DestroyRenderer(window.renderer);
     }
-    if (video.window != nullptr) {
-        SDL_DestroyWindow(video.window);
+    if (window.window != nullptr) {
+        SDL_DestroyWindow(window.window);
     }
-    video = Video{};
+    window = Window{};
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
-SDL_Window* VideoWindow() {
-    return video.window;
-}
-SDL_Renderer* VideoRenderer() {
-    return video.renderer;
 }
 
 SDL_Rect PresentationRect(int outputWidth, int outputHeight, int screenWidth, int screenHeight) {
@@ -402,68 +435,218 @@ SDL_Rect PresentationRect(int outputWidth, int outputHeight, int screenWidth, in
                     static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool ShowBackBuffer(SDL_Surface* backBuffer) {
-    if (video.window == nullptr) {
-        return false;
-    }
-    return video.renderer != nullptr ? ShowThroughRenderer(backBuffer)
-                                     : ShowOnWindowSurface(backBuffer);
-}
-
-void ToggleFullscreen() {
+void ToggleFullscreen(Window& window) {
 #ifdef __EMSCRIPTEN__
     // Browsers grant fullscreen only inside the user's own key or click
     // handler, which the page has and the game's loop has not: the page does it.
     return;
 #endif
-    if (video.window == nullptr) {
+    if (window.window == nullptr) {
         return;
     }
-    if ((SDL_GetWindowFlags(video.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+    if ((SDL_GetWindowFlags(window.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
         SDL_WINDOW_FULLSCREEN_DESKTOP) {
-        SDL_SetWindowFullscreen(video.window, 0);
+        SDL_SetWindowFullscreen(window.window, 0);
         // Not every system gives the old size back by itself.
-        SDL_SetWindowSize(video.window, video.windowedWidth, video.windowedHeight);
-        SDL_SetWindowPosition(video.window, video.windowedX, video.windowedY);
+        SDL_SetWindowSize(window.window, window.windowedWidth, window.windowedHeight);
+        SDL_SetWindowPosition(window.window, window.windowedX, window.windowedY);
         return;
     }
-    SDL_GetWindowPosition(video.window, &video.windowedX, &video.windowedY);
-    SDL_GetWindowSize(video.window, &video.windowedWidth, &video.windowedHeight);
-    SDL_SetWindowFullscreen(video.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_GetWindowPosition(window.window, &window.windowedX, &window.windowedY);
+    SDL_GetWindowSize(window.window, &window.windowedWidth, &window.windowedHeight);
+    SDL_SetWindowFullscreen(window.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
-void RebuildTexture() {
-    if (video.renderer == nullptr) {
+void RebuildTexture(Window& window) {
+    if (window.renderer == nullptr) {
         return;
     }
     std::string reason;
-    if (!MakeTexture(&reason)) {
-        video.texture = nullptr;
+    if (!MakeTexture(window, &reason)) {
+        window.texture = nullptr;
     }
 }
 
-int DisplayRefreshRate() {
-    if (video.window == nullptr) {
-        return 0;
-    }
-    const int display = SDL_GetWindowDisplayIndex(video.window);
-    SDL_DisplayMode mode;
-    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) {
-        return 0;
-    }
-    return mode.refresh_rate;
+// ---------------------------------------------------------------------------
+// Pacing
+
+void FrameSchedule::Start(uint64_t ticksPerSecond, int32_t framesPerSecond, int32_t stallFrames) {
+    rate_ = static_cast<uint64_t>(std::max(framesPerSecond, 1));
+    period_ = ticksPerSecond / rate_;
+    remainder_ = ticksPerSecond % rate_;
+    carried_ = 0;
+    stallTicks_ = period_ * static_cast<uint64_t>(std::max(stallFrames, 1));
+    started_ = false;
 }
 
-bool SetVsync(bool on) {
-    if (video.renderer == nullptr) {
+uint64_t FrameSchedule::Due(uint64_t now) {
+    if (!started_ || (now > next_ && now - next_ > stallTicks_)) {
+        next_ = now;
+        carried_ = 0;
+        started_ = true;
+    }
+    return next_;
+}
+
+void FrameSchedule::Advance() {
+    next_ += period_;
+    carried_ += remainder_;
+    if (carried_ >= rate_) {
+        carried_ -= rate_;
+        next_ += 1;
+    }
+}
+
+void DisplayFramePacer::Start(int32_t framesPerSecond, int32_t stallFrames) {
+    schedule_.Start(1000000, framesPerSecond, stallFrames);
+}
+
+bool DisplayFramePacer::Offer(uint64_t nowUs) {
+    if (nowUs + kToleranceUs < schedule_.Due(nowUs)) {
         return false;
     }
-    if (SDL_RenderSetVSync(video.renderer, on ? 1 : 0) != 0) {
-        video.vsync = false;
-        return false;
+    schedule_.Advance();
+    return true;
+}
+
+void VsyncCheck::Start(uint64_t periodTicks) {
+    period_ = periodTicks;
+    haveLast_ = false;
+    count_ = 0;
+}
+
+bool VsyncCheck::Record(uint64_t shownAt) {
+    if (!haveLast_) {
+        last_ = shownAt;
+        haveLast_ = true;
+        return true;
     }
-    video.vsync = on;
-    return on;
+    intervals_[count_++] = shownAt - last_;
+    last_ = shownAt;
+    if (count_ < kWindow) {
+        return true;
+    }
+    count_ = 0;
+    std::nth_element(intervals_, intervals_ + kWindow / 2, intervals_ + kWindow);
+    return intervals_[kWindow / 2] * 4 >= period_ * 3;
+}
+
+namespace {
+
+uint64_t MillisecondsToTicks(double ms) {
+    return static_cast<uint64_t>(ms * static_cast<double>(SDL_GetPerformanceFrequency()) / 1000.0);
+}
+
+void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
+    const uint64_t frequency = SDL_GetPerformanceFrequency();
+    const uint64_t coarse = MillisecondsToTicks(tuning.coarseMarginMs);
+    const uint64_t spin = MillisecondsToTicks(tuning.spinMarginMs);
+    for (;;) {
+        const uint64_t now = SDL_GetPerformanceCounter();
+        if (now >= deadline) {
+            return;
+        }
+        const uint64_t remaining = deadline - now;
+        const uint64_t wholeMs = remaining > coarse ? (remaining - coarse) * 1000 / frequency : 0;
+        if (wholeMs >= 1) {
+            SDL_Delay(static_cast<Uint32>(wholeMs));
+            continue;
+        }
+#ifndef _WIN32
+        // Sub-millisecond sleeps are only that short outside Windows, where a
+        // sleep lasts at least a timer tick.
+        if (remaining > spin) {
+            const uint64_t us = (remaining - spin) * 1000000 / frequency;
+            if (us > 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(us));
+                continue;
+            }
+        }
+#else
+        (void)spin;
+#endif
+        std::this_thread::yield();
+    }
+}
+
+void RestartSchedule(Library& library) {
+    library.pacer.schedule.Start(SDL_GetPerformanceFrequency(), library.pacer.rate,
+                                 library.settings.tuning.stallFrames);
+    library.pacer.displayFrames.Start(library.pacer.rate, library.settings.tuning.stallFrames);
+}
+
+#ifdef __EMSCRIPTEN__
+// In a web page the game's loop, which never returns, must give control back
+// to the browser for anything to be shown or any key to arrive: each frame
+// waits here, its stack unwound and later rewound, until the browser's next
+// animation frame, and gets that frame's start time in milliseconds. A hidden
+// page gets no animation frames, so the game waits with it.
+// clang-format off
+EM_ASYNC_JS(double, WaitForAnimationFrame, (), {
+    return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+});
+// clang-format on
+#endif
+
+}  // namespace
+
+void StartPacing(Library& library) {
+    library.pacer.rate = library.settings.mode.refreshRate;
+    library.pacer.vsyncDistrusted = false;
+    ChoosePacingMethod(library);
+}
+
+void ChoosePacingMethod(Library& library) {
+    Pacer& pacer = library.pacer;
+    RestartSchedule(library);
+    if (!library.settings.pacingEnabled) {
+        SetVsync(library.window, false);
+        pacer.method = PacingMethod::Off;
+        return;
+    }
+    // Within one hertz: displays sold as 60 Hz report 59 or 60.
+    const int displayRate = DisplayRefreshRate(library.window);
+    if (!pacer.vsyncDistrusted && displayRate > 0 && std::abs(displayRate - pacer.rate) <= 1 &&
+        SetVsync(library.window, true)) {
+        pacer.method = PacingMethod::Vsync;
+        pacer.vsyncCheck.Start(pacer.schedule.WholePeriod());
+        return;
+    }
+    SetVsync(library.window, false);
+    pacer.method = PacingMethod::Timer;
+}
+
+void PresentFrame(Library& library) {
+    Pacer& pacer = library.pacer;
+#ifdef __EMSCRIPTEN__
+    // Shown at the first animation frame at or after the frame's deadline.
+    for (;;) {
+        const double startMs = std::max(WaitForAnimationFrame(), 0.0);
+        if (pacer.method == PacingMethod::Off ||
+            pacer.displayFrames.Offer(static_cast<uint64_t>(startMs * 1000.0))) {
+            break;
+        }
+    }
+    ShowBackBuffer(library.window, library.backBuffer);
+    return;
+#endif
+    switch (pacer.method) {
+        case PacingMethod::Off:
+            ShowBackBuffer(library.window, library.backBuffer);
+            break;
+        case PacingMethod::Timer:
+            SleepUntil(library.settings.tuning, pacer.schedule.Due(SDL_GetPerformanceCounter()));
+            ShowBackBuffer(library.window, library.backBuffer);
+            pacer.schedule.Advance();
+            break;
+        case PacingMethod::Vsync:
+            ShowBackBuffer(library.window, library.backBuffer);
+            if (!pacer.vsyncCheck.Record(SDL_GetPerformanceCounter())) {
+                pacer.vsyncDistrusted = true;
+                ChoosePacingMethod(library);
+            }
+            break;
+    }
 }
 
 }  // namespace dxsdl

@@ -1,0 +1,63 @@
+// The desktop icon as a desktop reads it: each PNG file artgen writes, decoded
+// by SDL2_image (not by our own code), is the player's sprite enlarged with
+// sharp pixels and a see-through background.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "art.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(IconTest, EachSizeDecodesToThePlayersSpriteEnlarged) {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const fs::path dir = fs::path(testing::TempDir()) / ("icons-" + std::to_string(stamp));
+    std::string error;
+    ASSERT_TRUE(artgen::WriteIcons(dir, &error)) << error;
+
+    // The icon shows the upper sprite from row 7 down, centred left to right.
+    const artgen::Image sprite = artgen::Sprite(artgen::kPlayerRow, artgen::kPlayerUpperColumn);
+    const int left = (artgen::kIconSize - sprite.width()) / 2;
+    constexpr int kTop = 7;
+
+    for (int size : {64, 128, 256}) {
+        const int scale = size / artgen::kIconSize;
+        const fs::path file = dir / ("chaser-" + std::to_string(size) + ".png");
+        SDL_Surface* decoded = IMG_Load(file.string().c_str());
+        ASSERT_NE(nullptr, decoded) << file << ": " << IMG_GetError();
+        SDL_Surface* rgba = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0);
+        SDL_FreeSurface(decoded);
+        ASSERT_NE(nullptr, rgba) << SDL_GetError();
+        EXPECT_EQ(size, rgba->w);
+        EXPECT_EQ(size, rgba->h);
+        int opaque = 0;
+        int wrong = 0;
+        for (int y = 0; y < rgba->h && y < size; ++y) {
+            const auto* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
+            for (int x = 0; x < rgba->w && x < size; ++x) {
+                const uint8_t* p = row + 4 * x;
+                const int sx = x / scale - left;
+                const int sy = y / scale + kTop;
+                if (sprite.Opaque(sx, sy)) {
+                    const artgen::Rgb c = sprite.At(sx, sy);
+                    wrong += p[0] != c.r || p[1] != c.g || p[2] != c.b || p[3] != 255 ? 1 : 0;
+                    ++opaque;
+                } else {
+                    wrong += p[3] != 0 ? 1 : 0;
+                }
+            }
+        }
+        SDL_FreeSurface(rgba);
+        EXPECT_EQ(0, wrong) << size << " pixels";
+        // Most of the hat and the face: far more than a stray stroke.
+        EXPECT_GT(opaque, size * size / 5) << size << " pixels";
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace

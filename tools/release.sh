@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# The releases, from a Debian 12 machine, into dist/:
+#   chaser_<version>_amd64.deb            the Debian package
+#   chaser-<version>-windows-x64.zip      the Windows folder to unpack anywhere
+#   SHA256SUMS                            their sums
+# The version is the one in the top CMakeLists.txt; a build that is not the
+# commit tagged v<version> adds what `git describe` says (see docs/release.md).
+#
+#   tools/release.sh           build the packages
+#   tools/release.sh --check   build them, then check them as a player meets them:
+#       lintian shows no error; the desktop entry and the metainfo validate;
+#       no file of the .deb holds the path of this machine's source or build
+#       tree; the .deb installs with apt-get, `chaser` started from / plays
+#       headless and ends with status 0 on SIGTERM, and apt-get remove leaves
+#       no file of it behind; the Windows zip, unpacked into a folder whose
+#       name has spaces and non-ASCII letters, plays under wine (headless) and
+#       ends with status 0 on Ctrl-C.
+#
+# Needs root (or sudo) for apt-get; --check installs and removes the package.
+# The Windows zip packs what tools/windows.sh builds in build/mingw (it runs
+# that script without its tests, which builds only what is out of date).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+check=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --check) check=1 ;;
+    *)
+        echo "usage: $0 [--check]" >&2
+        exit 2
+        ;;
+    esac
+    shift
+done
+
+jobs=$(nproc)
+dist=$root/dist
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+step() { echo "== $* ($(date +%T))"; }
+
+# --- Packages -----------------------------------------------------------------
+step "packages"
+tools/setup.sh
+packages=(dpkg-dev lintian desktop-file-utils appstream binutils file unzip gzip)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y \
+        --no-install-recommends "${missing[@]}"
+fi
+
+# --- Version ------------------------------------------------------------------
+# The release's number from the top CMakeLists.txt. The commit tagged
+# v<number> is that release; other builds carry how far they are from it, in
+# a form Debian orders rightly: 1.0~git42.gabc1234 before the release (no tag
+# yet), 1.0+git3.gabc1234 after it, .dirty for uncommitted changes.
+base=$(sed -n 's/^project([^)]*VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt | head -n1)
+if [ -z "$base" ]; then
+    echo "no version in the top CMakeLists.txt's project()" >&2
+    exit 1
+fi
+version=$base
+if described=$(git describe --tags --match "v$base" --long --dirty 2>/dev/null); then
+    # v1.0-3-gabc1234[-dirty]
+    count=$(sed -E 's/^v[^-]+-([0-9]+)-g.*/\1/' <<<"$described")
+    hash=$(sed -E 's/^v[^-]+-[0-9]+-(g[0-9a-f]+).*/\1/' <<<"$described")
+    if [ "$count" -ne 0 ]; then
+        version="$base+git$count.$hash"
+    fi
+else
+    described=$(git describe --always --dirty)
+    version="$base~git$(git rev-list --count HEAD).g${described%-dirty}"
+fi
+if [[ $described == *-dirty ]]; then
+    version="$version.dirty"
+fi
+# Dates inside the packages (changelog, man page, metainfo) are the commit's.
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+echo "version $version"
+
+mkdir -p "$dist"
+rm -f "$dist"/chaser_*.deb "$dist"/chaser-*.zip "$dist/SHA256SUMS"
+
+# --- The Debian package -------------------------------------------------------
+step "the Debian package"
+cmake --preset release -DGAME_PACKAGE_VERSION="$version" >/dev/null
+cmake --build --preset release -j "$jobs"
+(cd build/release && cpack -G DEB -B "$root/build/release/packages")
+mv build/release/packages/chaser_*.deb "$dist/"
+deb=$(ls "$dist"/chaser_*.deb)
+
+# --- The Windows zip ----------------------------------------------------------
+step "the Windows zip"
+tools/windows.sh --no-tests --no-game
+cmake build/mingw -DGAME_PACKAGE_VERSION="$version" >/dev/null
+(cd build/mingw && cpack -G ZIP -B "$root/build/mingw/packages")
+mv build/mingw/packages/chaser-*.zip "$dist/"
+zip=$(ls "$dist"/chaser-*.zip)
+
+(cd "$dist" && sha256sum -- "$(basename "$deb")" "$(basename "$zip")" >SHA256SUMS)
+step "built"
+ls -l "$dist"
+cat "$dist/SHA256SUMS"
+
+if [ $check -eq 0 ]; then
+    exit 0
+fi
+
+# --- Checks -------------------------------------------------------------------
+work=$(mktemp -d)
+game_pid=""
+cleanup() {
+    if [ -n "$game_pid" ]; then kill -KILL "$game_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Starts a game in the folder, in the background (the command's own process
+# becomes the game), lets it play, sends a signal and gives its exit status.
+# What it wrote to stderr is in $work/stderr. Fails when it ends before the
+# signal.
+play_then_signal() { # folder seconds signal command...
+    local folder=$1 seconds=$2 signal=$3
+    shift 3
+    (cd "$folder" && exec "$@") >"$work/stdout" 2>"$work/stderr" &
+    game_pid=$!
+    sleep "$seconds"
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+        wait "$game_pid" || true
+        game_pid=""
+        cat "$work/stderr" >&2
+        fail "$* ended before it was asked to"
+    fi
+    kill "-$signal" "$game_pid"
+    local status=0
+    for _ in $(seq 1 100); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then break; fi
+        sleep 0.1
+    done
+    if kill -0 "$game_pid" 2>/dev/null; then
+        fail "$* did not end within 10 s of SIG$signal"
+    fi
+    wait "$game_pid" || status=$?
+    game_pid=""
+    return "$status"
+}
+
+step "check: lintian"
+lintian --display-info "$deb" 2>&1 | grep -v '^running with root privileges' | tee "$work/lintian" || true
+if grep -q '^E:' "$work/lintian"; then
+    fail "lintian reports errors"
+fi
+echo "lintian: $(grep -c '^E:' "$work/lintian") errors, $(grep -c '^W:' "$work/lintian") warnings"
+
+step "check: the package's contents"
+dpkg-deb -x "$deb" "$work/deb"
+desktop-file-validate "$work"/deb/usr/share/applications/*.desktop
+appstreamcli validate --no-net "$work"/deb/usr/share/metainfo/*.metainfo.xml
+for required in usr/games/chaser usr/share/chaser/resource/bmp/00.bmp \
+    usr/share/chaser/resource/bmp/chr50-7.bmp usr/share/man/man6/chaser.6.gz \
+    usr/share/doc/chaser/copyright; do
+    [ -f "$work/deb/$required" ] || fail "the package has no $required"
+done
+[ "$(find "$work/deb/usr/share/chaser/resource/bmp" -name '*.bmp' | wc -l)" -eq 408 ] ||
+    fail "the package does not hold the 408 pictures"
+# No path of this machine's trees: not the source tree, which holds the build trees.
+leaks=$(find "$work/deb" -type f -exec sh -c 'strings -a "$1" | grep -qF "$2" && echo "$1"' \
+    sh {} "$root" \; || true)
+if [ -n "$leaks" ]; then
+    fail "these files hold the build machine's path $root: $leaks"
+fi
+echo "no file holds $root"
+
+step "check: install, play from /, remove"
+if dpkg-query -W -f='${Status}' chaser 2>/dev/null | grep -q "install ok installed"; then
+    $sudo apt-get -o DPkg::Lock::Timeout=600 remove -y chaser >/dev/null
+fi
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y "$deb"
+dpkg-query -L chaser >"$work/installed"
+status=0
+play_then_signal / 3 TERM env PATH="/usr/games:$PATH" SDL_VIDEODRIVER=offscreen \
+    SDL_FRAMEBUFFER_ACCELERATION=0 SDL_AUDIODRIVER=dummy chaser || status=$?
+[ "$status" -eq 0 ] || fail "the installed game ended with status $status on SIGTERM, not 0"
+if [ -s "$work/stderr" ]; then
+    head -n 5 "$work/stderr" >&2
+    fail "the installed game complained (art not found?)"
+fi
+echo "the installed game played from / and ended with status 0"
+$sudo apt-get -o DPkg::Lock::Timeout=600 remove -y chaser
+left=""
+while IFS= read -r path; do
+    [ -e "$path" ] || continue
+    # Shared folders (/usr/games, /usr/share/icons/...) stay for their other owners.
+    if [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1; then continue; fi
+    left="$left $path"
+done <"$work/installed"
+[ -z "$left" ] || fail "apt-get remove left behind:$left"
+! dpkg-query -W -f='${Status}' chaser 2>/dev/null | grep -q "config-files" ||
+    fail "apt-get remove left the package's configuration"
+echo "apt-get remove left nothing behind"
+
+step "check: the Windows zip under wine"
+folder="$work/Spiele für Kinder – ゲーム"
+mkdir -p "$folder"
+unzip -q "$zip" -d "$folder"
+game_dir=$(find "$folder" -mindepth 1 -maxdepth 1 -type d)
+for required in chaser.exe dxlibdll.dll SDL2.dll README.txt LICENSE.txt resource/bmp/00.bmp \
+    resource/bmp/chr50-7.bmp; do
+    [ -f "$game_dir/$required" ] || fail "the zip has no $required"
+done
+# The prefix of the Windows build's tests, already made; no display, the
+# offscreen driver. Started as a double-click starts it, in its own folder;
+# Ctrl-C (SIGINT, which wine hands the game as a console Ctrl-C) ends it.
+export WINEPREFIX=$root/build/mingw/wineprefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+status=0
+play_then_signal "$game_dir" 8 INT env -u DISPLAY -u WAYLAND_DISPLAY \
+    SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy /usr/lib/wine/wine64 chaser.exe ||
+    status=$?
+wineserver -k 2>/dev/null || true
+[ "$status" -eq 0 ] || fail "the Windows game ended with status $status on Ctrl-C, not 0"
+if [ -s "$work/stderr" ]; then
+    head -n 5 "$work/stderr" >&2
+    fail "the Windows game complained (art not found?)"
+fi
+echo "the Windows game played in \"$(basename "$folder")\" and ended with status 0"
+
+step "all checks passed"
