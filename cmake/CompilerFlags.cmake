@@ -5,7 +5,8 @@
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     add_compile_options(-ffp-contract=off -fno-fast-math)
-    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+    # (Emscripten calls its target x86, but WebAssembly has no x87.)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" AND NOT EMSCRIPTEN)
         add_compile_options(-msse2 -mfpmath=sse)
     endif()
 elseif(MSVC)

@@ -8,8 +8,9 @@
 #   tools/windows.sh --no-tests --no-game  packages, SDL2 and the build only
 #                               (what tools/release.sh needs for the zip)
 #
-# Needs root (or sudo) for apt-get. Everything it makes is under build/:
-#   build/mingw-deps/   SDL2's Debian source, its cross build and install prefix
+# Needs root (or sudo) for apt-get. SDL2 for Windows is built once from Debian's
+# source into ~/.cache/chaser/ (see tools/sdl2-cache.sh); the rest is under build/:
+#   build/mingw-deps/prefix  a link to that SDL2 build
 #   build/mingw/        the project (bin/ has the .exe files, the DLLs and the art)
 #   build/mingw/wineprefix/  the wine prefix the tests and the game run in
 # The screenshot goes to build/mingw/windows-screenshot.png; pass
@@ -40,8 +41,8 @@ done
 
 jobs=$(nproc)
 deps=$root/build/mingw-deps
-prefix=$deps/prefix
 toolchain=$root/cmake/toolchains/mingw-w64-x86_64.cmake
+toolchain_compiler=x86_64-w64-mingw32-gcc-posix
 build=$root/build/mingw
 wine=/usr/lib/wine/wine64
 
@@ -73,64 +74,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# --- SDL2's source ------------------------------------------------------------
-# Debian packages SDL2 for Linux only, but its source builds for Windows with
-# the same cross toolchain. apt-get source needs a deb-src entry for bookworm
-# main; it uses the archive the machine already installs from.
-has_deb_src() {
-    grep -rqsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' \
-        /etc/apt/sources.list /etc/apt/sources.list.d/
-}
-if ! has_deb_src; then
-    step "adding a deb-src entry for bookworm main"
-    # The first stanza (deb822) or line (one-line format) that installs bookworm.
-    archive=$(awk '
-        FNR == 1 { if (suite && uri) { print uri; exit } uri = ""; suite = 0 }
-        /^[[:space:]]*$/ { if (suite && uri) { print uri; exit } uri = ""; suite = 0; next }
-        tolower($1) == "uris:" { uri = $2 }
-        tolower($1) == "suites:" { for (i = 2; i <= NF; i++) if ($i == "bookworm") suite = 1 }
-        END { if (suite && uri) print uri }
-    ' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1)
-    if [ -z "$archive" ]; then
-        archive=$(awk '$1 == "deb" && $0 ~ / bookworm / { for (i = 2; i <= NF; i++)
-            if ($i ~ /:\/\//) { print $i; exit } }' /etc/apt/sources.list 2>/dev/null | head -n1)
-    fi
-    if [ -z "$archive" ]; then
-        echo "no Debian archive found in the apt sources" >&2
-        exit 1
-    fi
-    $sudo tee /etc/apt/sources.list.d/chaser-game-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: $archive
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    apt_updated=0
-fi
-
-sdl_src=$(find "$deps/src" -maxdepth 1 -type d -name 'libsdl2-2*' 2>/dev/null | head -n1 || true)
-if [ -z "$sdl_src" ]; then
-    step "fetching SDL2's source"
-    if [ $apt_updated -eq 0 ] || ! apt-cache showsrc libsdl2 >/dev/null 2>&1; then
-        $sudo apt-get update
-    fi
-    mkdir -p "$deps/src"
-    (cd "$deps/src" && apt-get source libsdl2)
-    sdl_src=$(find "$deps/src" -maxdepth 1 -type d -name 'libsdl2-2*' | head -n1)
-fi
-
 # --- SDL2 for Windows ---------------------------------------------------------
-# A shared SDL2.dll, linked with the same static runtime as everything else.
-if [ ! -f "$prefix/bin/SDL2.dll" ] || [ ! -f "$prefix/lib/cmake/SDL2/SDL2Config.cmake" ]; then
-    step "building SDL2 for Windows"
-    cmake -S "$sdl_src" -B "$deps/sdl2-build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL_TESTS=OFF
-    cmake --build "$deps/sdl2-build" -j "$jobs"
-    cmake --install "$deps/sdl2-build"
-fi
+# Debian packages SDL2 for Linux only, but its source builds for Windows with
+# the same cross toolchain: a shared SDL2.dll, linked with the same static
+# runtime as everything else. Built once into ~/.cache/chaser/ and reused
+# (tools/sdl2-cache.sh); the mingw preset finds it through build/mingw-deps/prefix.
+. "$root/tools/sdl2-cache.sh"
+sdl2_prefix=$(sdl2_cached_build windows "$toolchain" "${toolchain_compiler}" -- \
+    -DCMAKE_BUILD_TYPE=Release -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL_TESTS=OFF)
+sdl2_link_prefix "$sdl2_prefix" "$deps/prefix"
 
 # --- The project --------------------------------------------------------------
 step "configuring and building the project for Windows"

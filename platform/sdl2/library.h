@@ -237,6 +237,26 @@ class FrameSchedule {
     bool started_ = false;
 };
 
+// Pacing on the display's own frames, as a browser hands them out (animation
+// frames at 60, 120, 144 Hz...): the coming frame is shown at the first display
+// frame that begins at or after its deadline, so the game keeps its own rate
+// whatever the display's. Times are in microseconds. A small tolerance absorbs
+// the jitter and coarse clock of display-frame times, which would otherwise
+// put a frame due at exactly a display frame's time one display frame late.
+// After a stall (no display frames while a page is hidden) the schedule starts
+// afresh at the next display frame.
+class DisplayFramePacer {
+  public:
+    static constexpr uint64_t kToleranceUs = 1000;
+    void Start(int32_t framesPerSecond, int32_t stallFrames);
+    // A display frame begins at `nowUs`: true when the coming frame is shown
+    // at it; the schedule then moves on to the next one.
+    bool Offer(uint64_t nowUs);
+
+  private:
+    FrameSchedule schedule_;
+};
+
 // Watches the intervals between frames while vertical-blank waits pace them:
 // some systems accept the request and then do not wait. Untrusted once the
 // median of a window of intervals is under three quarters of a period.
@@ -259,6 +279,7 @@ struct Pacer {
     int32_t rate = 60;
     PacingMethod method = PacingMethod::Timer;
     FrameSchedule schedule;
+    DisplayFramePacer displayFrames;  // a web page's animation frames
     VsyncCheck vsyncCheck;
     bool vsyncDistrusted = false;  // proved not to pace: the timer for good
 };

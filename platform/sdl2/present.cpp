@@ -33,6 +33,9 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#include <emscripten/html5.h>
 #else
 #include <unistd.h>
 #endif
@@ -112,6 +115,20 @@ bool ShowsNothing(const char* driver) {
            (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
+#ifdef __EMSCRIPTEN__
+// In a web page the window is the page's canvas: it keeps the page's title and
+// the screen's own size in pixels, and the page scales it.
+std::string ProgramName() {
+    const char* title = emscripten_get_window_title();
+    return title != nullptr ? title : "";
+}
+
+int FirstWindowScale(const ScreenMode&) {
+    return 1;
+}
+
+constexpr Uint32 kWindowFlags = 0;
+#else
 // The running program's file name without its directory or extension, for the
 // window's title.
 std::string ProgramName() {
@@ -147,6 +164,9 @@ int FirstWindowScale(const ScreenMode& mode) {
     const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / mode.height;
     return static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
 }
+
+constexpr Uint32 kWindowFlags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+#endif
 
 bool MakeTexture(Window& window, std::string* reason) {
     if (window.texture != nullptr) {
@@ -313,6 +333,18 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     // unless the user chose otherwise.
     SDL_SetHintWithPriority(SDL_HINT_WINDOWS_DPI_SCALING, "1", SDL_HINT_DEFAULT);
     const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+#ifdef __EMSCRIPTEN__
+    // Frames wait for the browser's animation frames (PresentFrame), not for
+    // SDL's own yield after each update.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+    int canvasWidth = 0;
+    int canvasHeight = 0;
+    if (emscripten_get_canvas_element_size("#canvas", &canvasWidth, &canvasHeight) !=
+        EMSCRIPTEN_RESULT_SUCCESS) {
+        *reason = "cannot start: the page has no canvas (no element with the id \"canvas\")";
+        return false;
+    }
+#endif
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (requested == nullptr || *requested == '\0') {
             *reason = std::string("cannot start: no display (") + SDL_GetError() + ")";
@@ -335,9 +367,9 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     window.width = mode.width;
     window.height = mode.height;
     const int scale = FirstWindowScale(mode);
-    window.window = SDL_CreateWindow(
-        ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, mode.width * scale,
-        mode.height * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    window.window =
+        SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         mode.width * scale, mode.height * scale, kWindowFlags);
     if (window.window == nullptr) {
         *reason = std::string("cannot open the window: ") + SDL_GetError();
         StopVideo(window);
@@ -404,6 +436,11 @@ SDL_Rect PresentationRect(int outputWidth, int outputHeight, int screenWidth, in
 }
 
 void ToggleFullscreen(Window& window) {
+#ifdef __EMSCRIPTEN__
+    // Browsers grant fullscreen only inside the user's own key or click
+    // handler, which the page has and the game's loop has not: the page does it.
+    return;
+#endif
     if (window.window == nullptr) {
         return;
     }
@@ -458,6 +495,18 @@ void FrameSchedule::Advance() {
         carried_ -= rate_;
         next_ += 1;
     }
+}
+
+void DisplayFramePacer::Start(int32_t framesPerSecond, int32_t stallFrames) {
+    schedule_.Start(1000000, framesPerSecond, stallFrames);
+}
+
+bool DisplayFramePacer::Offer(uint64_t nowUs) {
+    if (nowUs + kToleranceUs < schedule_.Due(nowUs)) {
+        return false;
+    }
+    schedule_.Advance();
+    return true;
 }
 
 void VsyncCheck::Start(uint64_t periodTicks) {
@@ -523,7 +572,21 @@ void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
 void RestartSchedule(Library& library) {
     library.pacer.schedule.Start(SDL_GetPerformanceFrequency(), library.pacer.rate,
                                  library.settings.tuning.stallFrames);
+    library.pacer.displayFrames.Start(library.pacer.rate, library.settings.tuning.stallFrames);
 }
+
+#ifdef __EMSCRIPTEN__
+// In a web page the game's loop, which never returns, must give control back
+// to the browser for anything to be shown or any key to arrive: each frame
+// waits here, its stack unwound and later rewound, until the browser's next
+// animation frame, and gets that frame's start time in milliseconds. A hidden
+// page gets no animation frames, so the game waits with it.
+// clang-format off
+EM_ASYNC_JS(double, WaitForAnimationFrame, (), {
+    return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+});
+// clang-format on
+#endif
 
 }  // namespace
 
@@ -555,6 +618,18 @@ void ChoosePacingMethod(Library& library) {
 
 void PresentFrame(Library& library) {
     Pacer& pacer = library.pacer;
+#ifdef __EMSCRIPTEN__
+    // Shown at the first animation frame at or after the frame's deadline.
+    for (;;) {
+        const double startMs = std::max(WaitForAnimationFrame(), 0.0);
+        if (pacer.method == PacingMethod::Off ||
+            pacer.displayFrames.Offer(static_cast<uint64_t>(startMs * 1000.0))) {
+            break;
+        }
+    }
+    ShowBackBuffer(library.window, library.backBuffer);
+    return;
+#endif
     switch (pacer.method) {
         case PacingMethod::Off:
             ShowBackBuffer(library.window, library.backBuffer);

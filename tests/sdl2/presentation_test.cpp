@@ -261,6 +261,58 @@ TEST(FrameScheduleTest, ShortLatenessIsMadeUpLongStallsStartAfresh) {
     EXPECT_EQ(17000u, schedule.Due(21000));
 }
 
+// A browser's animation frames at the display's rate, with the jitter of its
+// clock, and a page hidden for five seconds in the middle: the game shows 60
+// frames a second on every display, one period apart on average, and after
+// the pause goes on at that rate instead of rushing through the missed frames.
+TEST(DisplayFramePacerTest, SixtyFramesASecondOnAnyDisplayAndNoRushAfterAPause) {
+    for (const int hz : {60, 75, 120, 144, 165, 240}) {
+        dxsdl::DisplayFramePacer pacer;
+        pacer.Start(60, 4);
+        uint64_t seed = 12345;
+        const auto jitterUs = [&seed] {  // -300 to +300 microseconds
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            return static_cast<int64_t>((seed >> 33) % 601) - 300;
+        };
+        const auto displayFrameUs = [hz, &jitterUs](int64_t k) {
+            return static_cast<uint64_t>(1000000 + k * 1000000 / hz + jitterUs());
+        };
+        std::vector<uint64_t> shown;
+        int64_t k = 0;
+        for (; k < 10 * hz; ++k) {  // ten seconds
+            const uint64_t now = displayFrameUs(k);
+            if (pacer.Offer(now)) {
+                shown.push_back(now);
+            }
+        }
+        ASSERT_NEAR(600.0, static_cast<double>(shown.size()), 1.0) << hz << " Hz";
+        const double meanMs =
+            static_cast<double>(shown.back() - shown.front()) / 1000.0 / (shown.size() - 1);
+        EXPECT_NEAR(1000.0 / 60.0, meanMs, 0.05) << hz << " Hz";
+        for (size_t i = 1; i < shown.size(); ++i) {
+            // Never a frame early by more than the clock's jitter, never one
+            // display frame later than needed.
+            const double intervalMs = static_cast<double>(shown[i] - shown[i - 1]) / 1000.0;
+            ASSERT_GT(intervalMs, 1000.0 / 60.0 - 1000.0 / hz - 1.0) << hz << " Hz, frame " << i;
+            ASSERT_LT(intervalMs, 1000.0 / 60.0 + 1000.0 / hz + 1.0) << hz << " Hz, frame " << i;
+            if (hz % 60 == 0) {  // every frame on its own display frame, none skipped
+                ASSERT_LT(intervalMs, 1000.0 / 60.0 + 500.0 / hz) << hz << " Hz, frame " << i;
+            }
+        }
+
+        // Hidden for five seconds: no display frames at all.
+        k += 5 * hz;
+        size_t afterPause = 0;
+        const uint64_t back = displayFrameUs(k);
+        for (const int64_t end = k + hz; k < end; ++k) {  // one more second
+            afterPause += pacer.Offer(displayFrameUs(k)) ? 1 : 0;
+        }
+        EXPECT_TRUE(afterPause >= 59 && afterPause <= 61)
+            << hz << " Hz: " << afterPause << " frames in the second after the pause";
+        EXPECT_GT(back, shown.back() + 5000000u);
+    }
+}
+
 TEST(VsyncCheckTest, TrustsIntervalsOfAPeriodAndNotMuchShorterOnes) {
     dxsdl::VsyncCheck check;
     check.Start(1000);

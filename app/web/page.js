@@ -1,0 +1,142 @@
+// The page around the game: loading progress, whole-factor scaling,
+// fullscreen, keys kept from the page, and what the page says when the game
+// ends. chaser.js reads its settings from `Module`, defined here before it.
+'use strict';
+
+(function () {
+  const screenWidth = 640;
+  const screenHeight = 480;
+  const stage = document.getElementById('stage');
+  const canvas = document.getElementById('canvas');
+  const statusLine = document.getElementById('status');
+  const ended = document.getElementById('ended');
+  const endedText = document.getElementById('ended-text');
+  const endedReason = document.getElementById('ended-reason');
+  const fullscreenButton = document.getElementById('fullscreen');
+  const againButton = document.getElementById('again');
+  // What the game wrote to its error output, to show if it cannot start.
+  const errorLines = [];
+
+  // The largest whole factor of device pixels that fits the stage, so every
+  // screen pixel is a square of whole device pixels; shrunk to fit (still in
+  // proportion) only when even one to one does not.
+  function scaleScreen() {
+    if (!canvas) {
+      return;
+    }
+    const ratio = window.devicePixelRatio || 1;
+    const width = stage.clientWidth * ratio;
+    const height = stage.clientHeight * ratio;
+    let factor = Math.floor(Math.min(width / screenWidth, height / screenHeight));
+    if (factor < 1) {
+      factor = Math.min(width / screenWidth, height / screenHeight);
+    }
+    canvas.style.width = (screenWidth * factor) / ratio + 'px';
+    canvas.style.height = (screenHeight * factor) / ratio + 'px';
+  }
+  new ResizeObserver(scaleScreen).observe(stage);
+  window.addEventListener('resize', scaleScreen);
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(() => {});
+    } else if (stage.requestFullscreen) {
+      stage.requestFullscreen().catch(() => {});
+    }
+    if (canvas) {
+      canvas.focus();
+    }
+  }
+  fullscreenButton.addEventListener('click', toggleFullscreen);
+  document.addEventListener('fullscreenchange', scaleScreen);
+
+  // The game's keys never scroll or steer the page. The game itself reads
+  // them from the window, where these do not stop them.
+  function isGameKey(event) {
+    return event.code.startsWith('Arrow') || event.code.startsWith('Numpad') ||
+           event.code === 'Escape' || event.code === 'Space' ||
+           event.code === 'PageUp' || event.code === 'PageDown' ||
+           event.code === 'Home' || event.code === 'End';
+  }
+  window.addEventListener('keydown', (event) => {
+    if (event.altKey && (event.code === 'Enter' || event.code === 'NumpadEnter')) {
+      event.preventDefault();
+      if (!event.repeat) {
+        toggleFullscreen();
+      }
+    } else if (isGameKey(event)) {
+      event.preventDefault();
+    }
+  }, true);
+  window.addEventListener('keyup', (event) => {
+    if (isGameKey(event)) {
+      event.preventDefault();
+    }
+  }, true);
+  if (canvas) {
+    canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+    stage.addEventListener('mousedown', () => canvas.focus());
+    canvas.focus();
+  }
+
+  function showStatus(text) {
+    statusLine.textContent = text;
+  }
+
+  // status is the program's exit status, or null when it stopped without one.
+  function showEnd(status, reason) {
+    document.body.dataset.exitStatus = status === null ? 'none' : String(status);
+    if (status === 0) {
+      endedText.textContent = 'The game ended (status 0).';
+    } else if (status === null) {
+      endedText.textContent = 'The game stopped.';
+    } else {
+      endedText.textContent = 'The game could not go on (status ' + status + ').';
+    }
+    endedReason.textContent = reason;
+    ended.hidden = false;
+    showStatus('');
+    againButton.focus();
+  }
+  againButton.addEventListener('click', () => window.location.reload());
+
+  window.Module = {
+    canvas: canvas,
+    print: (line) => console.log(line),
+    printErr: (line) => {
+      errorLines.push(line);
+      console.warn(line);
+    },
+    // The packed art and the code arrive with progress reports of the form
+    // "Downloading data... (loaded/total)".
+    setStatus: (text) => {
+      const progress = /\((\d+(?:\.\d+)?)\/(\d+)\)/.exec(text);
+      if (progress) {
+        const percent = Math.floor((100 * Number(progress[1])) / Math.max(1, Number(progress[2])));
+        showStatus('Loading… ' + percent + '%');
+      } else if (text === '') {
+        showStatus('');
+      } else {
+        showStatus('Loading…');
+      }
+    },
+    onExit: (status) => showEnd(status, status === 0 ? '' : errorLines.join('\n')),
+    onAbort: (what) => showEnd(null, [...errorLines, String(what)].join('\n')),
+  };
+
+  // The program's end unwinds the game's stack by throwing emscripten's
+  // ExitStatus out of the browser's callback: that is the normal end of the
+  // game, reported above, not an error of the page.
+  const isExit = (value) => value !== null && typeof value === 'object' && value.name === 'ExitStatus';
+  window.addEventListener('error', (event) => {
+    if (isExit(event.error)) {
+      event.preventDefault();
+    }
+  });
+  window.addEventListener('unhandledrejection', (event) => {
+    if (isExit(event.reason)) {
+      event.preventDefault();
+    }
+  });
+  scaleScreen();
+})();

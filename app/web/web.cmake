@@ -1,0 +1,61 @@
+# The game as a web page: chaser.js and chaser.wasm, the art packed into
+# chaser.data, and our own page around them, all in ${CMAKE_BINARY_DIR}/site.
+#
+# The game's frame loop never returns to the browser by itself; the graphics
+# library gives control back at each dxScreenFlip through asyncify, which lets
+# a wasm stack unwind to the browser and later rewind (see
+# platform/sdl2/present.cpp and docs/web.md for why not a worker).
+
+set(GAME_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "Where the web build writes the site")
+
+target_link_options(chaser PRIVATE
+    -sASYNCIFY
+    # Only the wait for an animation frame unwinds. The way to it is direct
+    # calls (main routine, dxScreenFlip, PresentFrame), which asyncify finds,
+    # but for one call through a pointer: the entry calling the main routine.
+    # Indirect calls are left alone (29 KB less of wasm than instrumenting
+    # them all) except in main, into which the optimizer folds the entry.
+    # Should that ever change, the game ends at its first frame with status
+    # 0, and the browser tests say so at once.
+    -sASYNCIFY_IGNORE_INDIRECT=1
+    "-sASYNCIFY_ADD=['main']"
+    # The page learns the end of the game and its status from onExit.
+    -sEXIT_RUNTIME=1
+    -sENVIRONMENT=web
+    -sINITIAL_MEMORY=33554432
+    -sALLOW_MEMORY_GROWTH=1
+    -sEXPORTED_RUNTIME_METHODS=['FS']
+    # The art as the game expects it: resource/bmp under the working directory.
+    "SHELL:--preload-file ${GAME_ART_DIR}@/resource/bmp"
+)
+# The art is packed at link time: link after it is drawn, again when it changes.
+add_dependencies(chaser art)
+set_property(TARGET chaser APPEND PROPERTY LINK_DEPENDS ${CMAKE_BINARY_DIR}/tools/art.stamp)
+set_target_properties(chaser PROPERTIES SUFFIX ".js")
+
+set(web_page_files
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/index.html
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/style.css
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/page.js
+)
+set(web_site_files)
+foreach(file ${web_page_files})
+    get_filename_component(name ${file} NAME)
+    list(APPEND web_site_files ${GAME_WEB_SITE}/${name})
+endforeach()
+foreach(name chaser.js chaser.wasm chaser.data)
+    list(APPEND web_site_files ${GAME_WEB_SITE}/${name})
+endforeach()
+
+add_custom_command(
+    OUTPUT ${web_site_files}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${GAME_WEB_SITE}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${web_page_files} ${GAME_WEB_SITE}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different
+            $<TARGET_FILE_DIR:chaser>/chaser.js $<TARGET_FILE_DIR:chaser>/chaser.wasm
+            $<TARGET_FILE_DIR:chaser>/chaser.data ${GAME_WEB_SITE}
+    DEPENDS chaser ${web_page_files}
+    COMMENT "Writing the site into ${GAME_WEB_SITE}"
+    VERBATIM
+)
+add_custom_target(site ALL DEPENDS ${web_site_files})
