@@ -2,6 +2,7 @@
 # The releases, from a Debian 12 machine, into dist/:
 #   chaser_<version>_amd64.deb            the Debian package
 #   chaser-<version>-windows-x64.zip      the Windows folder to unpack anywhere
+#   chaser-<version>-web.zip              the web site, for any static host
 #   SHA256SUMS                            their sums
 # The version is the one in the top CMakeLists.txt; a build that is not the
 # commit tagged v<version> adds what `git describe` says (see docs/release.md).
@@ -14,11 +15,13 @@
 #       headless and ends with status 0 on SIGTERM, and apt-get remove leaves
 #       no file of it behind; the Windows zip, unpacked into a folder whose
 #       name has spaces and non-ASCII letters, plays under wine (headless) and
-#       ends with status 0 on Ctrl-C.
+#       ends with status 0 on Ctrl-C; the web zip, unpacked and served,
+#       passes the browser tests.
 #
 # Needs root (or sudo) for apt-get; --check installs and removes the package.
 # The Windows zip packs what tools/windows.sh builds in build/mingw (it runs
-# that script without its tests, which builds only what is out of date).
+# that script without its tests, which builds only what is out of date); the
+# web zip packs what tools/web.sh builds in build/web/site.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -107,9 +110,18 @@ tools/windows.sh --no-tests --no-game
 cmake build/mingw -DGAME_PACKAGE_VERSION="$version" >/dev/null
 (cd build/mingw && cpack -G ZIP -B "$root/build/mingw/packages")
 mv build/mingw/packages/chaser-*.zip "$dist/"
-zip=$(ls "$dist"/chaser-*.zip)
+zip=$(ls "$dist"/chaser-*-windows-x64.zip)
 
-(cd "$dist" && sha256sum -- "$(basename "$deb")" "$(basename "$zip")" >SHA256SUMS)
+# --- The web site -------------------------------------------------------------
+# The site's files at the top of the zip: unpacked into any folder of a static
+# host, that folder's index.html is the game.
+step "the web zip"
+tools/web.sh
+web_zip=$dist/chaser-$version-web.zip
+(cd build/web/site && cmake -E tar cf "$web_zip" --format=zip -- *)
+
+(cd "$dist" && sha256sum -- "$(basename "$deb")" "$(basename "$zip")" "$(basename "$web_zip")" \
+    >SHA256SUMS)
 step "built"
 ls -l "$dist"
 cat "$dist/SHA256SUMS"
@@ -240,5 +252,20 @@ if [ -s "$work/stderr" ]; then
     fail "the Windows game complained (art not found?)"
 fi
 echo "the Windows game played in \"$(basename "$folder")\" and ended with status 0"
+
+step "check: the web zip, served"
+mkdir -p "$work/web"
+unzip -q "$web_zip" -d "$work/web"
+[ -f "$work/web/index.html" ] || fail "the web zip has no index.html at its top"
+# The browser tests against the unpacked copy, not the build's own site, with
+# the Node packages that tools/web.sh --test pins.
+npm_dir=$root/build/web/npm
+if [ ! -d "$npm_dir/node_modules/playwright-core" ]; then
+    mkdir -p "$npm_dir"
+    cp tools/web/package.json tools/web/package-lock.json "$npm_dir/"
+    (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+CHASER_WEB_SITE=$work/web NODE_PATH=$npm_dir/node_modules \
+    node --test "$root/tests/web/site.test.js" || fail "the unpacked web zip fails the browser tests"
 
 step "all checks passed"
