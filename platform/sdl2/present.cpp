@@ -112,30 +112,6 @@ bool ShowsNothing(const char* driver) {
            (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
-// The running program's file name without its directory or extension, for the
-// window's title.
-std::string ProgramName() {
-    std::string path;
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    path.assign(buffer, length);
-#else
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length > 0) {
-        path.assign(buffer, static_cast<size_t>(length));
-    }
-#endif
-    const size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) {
-        name.resize(dot);
-    }
-    return name.empty() ? std::string("game") : name;
-}
-
 // The whole factor for the first window: the largest that fits comfortably on
 // the display (nine tenths of its usable area), at least 1.
 int FirstWindowScale(const ScreenMode& mode) {
@@ -308,12 +284,57 @@ bool SetVsync(Window& window, bool on) {
 
 }  // namespace
 
+std::string ProgramName() {
+    std::string path;
+#ifdef _WIN32
+    char buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    path.assign(buffer, length);
+#else
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length > 0) {
+        path.assign(buffer, static_cast<size_t>(length));
+    }
+#endif
+    const size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name.empty() ? std::string("game") : name;
+}
+
 bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     // Window sizes in points and the drawable in pixels, as on other systems,
     // unless the user chose otherwise.
     SDL_SetHintWithPriority(SDL_HINT_WINDOWS_DPI_SCALING, "1", SDL_HINT_DEFAULT);
     const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+#if defined(__linux__) || defined(__FreeBSD__) || defined(__OpenBSD__) || defined(__NetBSD__)
+    if (requested == nullptr || *requested == '\0') {
+        const char* x11 = SDL_getenv("DISPLAY");
+        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+        const bool haveX11 = x11 != nullptr && *x11 != '\0';
+        const bool haveWayland = wayland != nullptr && *wayland != '\0';
+        // Probing a backend that has nothing to connect to only gets the
+        // system libraries' own complaints printed before ours.
+        if (!haveX11 && !haveWayland) {
+            *reason =
+                "cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                "start the game from inside a desktop session";
+            return false;
+        }
+        if (!haveWayland) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        }
+    }
+#endif
+    const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (requested == nullptr || *requested == '\0') {
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    }
+    if (started != 0) {
         if (requested == nullptr || *requested == '\0') {
             *reason = std::string("cannot start: no display (") + SDL_GetError() + ")";
         } else {
