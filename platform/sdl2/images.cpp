@@ -15,7 +15,11 @@
 
 #include "library.h"
 
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_LIBPNG
+#include <png.h>
+
+#include <csetjmp>
+#elif defined(DXLIBDLL_HAVE_PNG)
 #include <SDL_image.h>
 #endif
 
@@ -469,6 +473,88 @@ std::string FindImageFile(const std::string& name, const std::string& executable
 
 }  // namespace
 
+#ifdef DXLIBDLL_HAVE_LIBPNG
+namespace {
+
+// The PNG decoder's own complaints are kept for our line instead of going to
+// standard error: the first error ends decoding (through the jump back into
+// DecodePng), warnings are dropped.
+struct PngReader {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+    char error[200];
+    std::jmp_buf failed;
+};
+
+void PngError(png_structp png, png_const_charp message) {
+    auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+    std::snprintf(reader->error, sizeof reader->error, "%s", message);
+    std::longjmp(reader->failed, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngRead(png_structp png, png_bytep out, size_t count) {
+    auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    if (count > reader->size - reader->at) {
+        png_error(png, "the file ends inside its pixels");
+    }
+    std::memcpy(out, reader->data + reader->at, count);
+    reader->at += count;
+}
+
+// Decodes into an ARGB8888 surface, row by row. Only plain C data lives
+// across the jump: the surface is freed after it when decoding failed.
+SDL_Surface* DecodePng(const uint8_t* data, size_t size, std::string* reason) {
+    PngReader reader{data, size, 0, {}, {}};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, PngError, PngWarning);
+    if (png == nullptr) {
+        *reason = "not enough memory to decode it";
+        return nullptr;
+    }
+    png_infop info = png_create_info_struct(png);
+    SDL_Surface* volatile surface = nullptr;
+    if (setjmp(reader.failed) != 0) {
+        png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+        SDL_FreeSurface(surface);
+        *reason = std::string("damaged PNG: ") + reader.error;
+        return nullptr;
+    }
+    if (info == nullptr) {
+        png_error(png, "out of memory");
+    }
+    png_set_read_fn(png, &reader, PngRead);
+    png_read_info(png, info);
+    png_set_expand(png);  // palettes and small greys to 8-bit RGB, tRNS to alpha
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // B G R A in memory: ARGB8888
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const auto width = static_cast<int>(png_get_image_width(png, info));
+    const auto height = static_cast<int>(png_get_image_height(png, info));
+    surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) {
+        png_error(png, "out of memory");
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            png_read_row(png,
+                         static_cast<uint8_t*>(surface->pixels) +
+                             static_cast<size_t>(y) * static_cast<size_t>(surface->pitch),
+                         nullptr);
+        }
+    }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return surface;
+}
+
+}  // namespace
+#endif
+
 SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason) {
     ImageHeader header;
     if (!InspectImageHeader(data, size, &header, reason)) {
@@ -488,7 +574,13 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
     if (header.kind == ImageKind::Bmp) {
         surface = SDL_LoadBMP_RW(stream, 1);
     } else {
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_LIBPNG
+        SDL_RWclose(stream);
+        surface = DecodePng(data, size, reason);
+        if (surface == nullptr) {
+            return nullptr;
+        }
+#elif defined(DXLIBDLL_HAVE_PNG)
         surface = IMG_LoadPNG_RW(stream);
         SDL_RWclose(stream);
 #else
