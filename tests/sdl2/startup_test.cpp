@@ -10,7 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -130,13 +133,23 @@ TEST(NoDisplayDeathTest, AskingForTheOffscreenDriverByNameStarts) {
 }
 
 #ifdef CHASER_GAME
-TEST(NoDisplayTest, TheGameEndsWithStatus255) {
+// The player sees one line, the game's own: no backend that cannot work is
+// probed, so no system library speaks first.
+TEST(NoDisplayTest, TheGameEndsWithStatus255AndOneLine) {
+    TempDir dir;
+    const std::string errors = dir.File("errors.txt");
     const std::string command =
-        std::string("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY \"") + CHASER_GAME +
-        "\" 2>/dev/null";
+        std::string("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \"") +
+        CHASER_GAME + "\" 2>\"" + errors + "\"";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(255, WEXITSTATUS(status));
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string shown = text.str();
+    EXPECT_EQ(1, std::count(shown.begin(), shown.end(), '\n')) << shown;
+    EXPECT_EQ(0u, shown.rfind("chaser: ", 0)) << shown;
 }
 
 // Ctrl-C in the terminal, the session ending, or the terminal closed while
