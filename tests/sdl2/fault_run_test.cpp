@@ -95,7 +95,7 @@ TEST(FrozenGameTest, ASecondSignalEndsTheGameAtOnce) {
 // A BMP of 120 bytes that declares 8192 x 8192 pixels, run-length coded: one
 // white palette entry, and an end-of-image code at once, so every pixel is
 // entry 0. Loaded, it would hold 128 MiB on a 16-bit screen.
-std::vector<uint8_t> HostileRleBmp() {
+[[maybe_unused]] std::vector<uint8_t> HostileRleBmp() {
     std::vector<uint8_t> bytes(120, 0);
     const auto put16 = [&](size_t at, uint32_t v) {
         bytes[at] = static_cast<uint8_t>(v);
