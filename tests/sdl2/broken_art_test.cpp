@@ -169,12 +169,9 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
     void Run() {
         const std::string command =
             "cd \"" + dir_.path().string() + "\" && ./game report 2>errors.txt";
-        const int status = std::system(command.c_str());
+        const int status = RunMeasuringPeak(command, &outcome_.peakKb);
         ASSERT_TRUE(WIFEXITED(status));
         outcome_.status = WEXITSTATUS(status);
-        rusage usage{};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        outcome_.peakKb = usage.ru_maxrss;
         std::ifstream errors(dir_.path() / "errors.txt");
         std::stringstream text;
         text << errors.rdbuf();
