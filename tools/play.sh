@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the game and its art, and starts it.
+# Installs what playing needs, builds the game, its graphics library and its
+# art (nothing else), and starts the game. Later runs only rebuild what
+# changed; CMake configures again by itself when its files change.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/setup.sh
-cmake --preset default
-cmake --build --preset default -j "$(nproc)"
-exec build/default/bin/chaser
+tools/setup.sh --play
+if [ ! -f build/play/CMakeCache.txt ]; then
+    cmake --preset play >/dev/null
+fi
+cmake --build --preset play -j "$(nproc)" >/dev/null
+exec build/play/bin/chaser "$@"

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the game need on Debian 12.
-# Runs apt-get only for what is missing; needs root (or sudo) for that.
+# Installs what is missing on Debian 12: with --play only what building and
+# playing the game needs; otherwise also what the tests, benchmarks and tools
+# need. Runs apt-get only for what is missing; needs root (or sudo) for that.
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+play_packages=(
+    build-essential cmake pkg-config libsdl2-dev libpng-dev
+)
+development_packages=(
+    ninja-build clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libsdl2-dev libsdl2-image-dev libpng-dev libmpfr-dev
+    libsdl2-image-dev libmpfr-dev
     xvfb xauth xdotool imagemagick valgrind locales
 )
+
+packages=("${play_packages[@]}")
+if [ "${1:-}" != "--play" ]; then
+    packages+=("${development_packages[@]}")
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "dxlibdll.h"
@@ -35,17 +36,25 @@ std::string ExecutableDirectory() {
 
 }  // namespace
 
-void ReportLine(const std::string& text) {
-    std::string line = "dxlibdll: ";
-    line.reserve(line.size() + text.size() + 1);
-    for (char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        line += (code < 0x20 || code == 0x7F) ? '?' : c;
+void ReportLine(const std::string& text) noexcept {
+    try {
+        // The player sees the program's name, not the library's.
+        static const std::string prefix = ProgramName() + ": ";
+        std::string line = prefix;
+        line.reserve(line.size() + text.size() + 1);
+        for (char c : text) {
+            const auto code = static_cast<unsigned char>(c);
+            line += (code < 0x20 || code == 0x7F) ? '?' : c;
+        }
+        line += '\n';
+        // One write for the whole line, so lines from other threads or
+        // processes sharing the stream do not interleave with it.
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    } catch (const std::bad_alloc&) {
+        // Out of memory even for the line: say that much without allocating.
+        static const char kShort[] = "out of memory\n";
+        std::fwrite(kShort, 1, sizeof kShort - 1, stderr);
     }
-    line += '\n';
-    // One write for the whole line, so lines from other threads or processes
-    // sharing the stream do not interleave with it.
-    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 
@@ -73,11 +82,17 @@ SDL_GameController* OpenPad() {
 const Image* FindImage(int32_t handle) {
     return library ? FindImage(library->images, handle) : nullptr;
 }
+void ReportPendingLoadFailures() {
+    if (library) {
+        ReportLoadSummary(library->images);
+    }
+}
 void ForgetAllImages() {
     if (library) {
         // swap, not clear: the memory goes back at once.
         std::vector<Image>().swap(library->images.images);
         library->images.reportedNames.clear();
+        library->images.usedBytes = 0;
     }
 }
 void SetPacingEnabled(bool enabled) {
@@ -114,12 +129,14 @@ int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth, int
     return 0;
 }
 
-int32_t dxDxLib_Init(void) {
-    if (library) {
-        return 0;
-    }
+namespace {
+
+int32_t StartLibrary() {
     // Our caller has its own main; SDL need not have wrapped it.
     SDL_SetMainReady();
+    // Quit signals are ours to handle (signals.cpp): SDL's handlers could not
+    // end a game whose display stopped answering.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         ReportLine(std::string("cannot start SDL: ") + SDL_GetError());
         return -1;
@@ -143,15 +160,35 @@ int32_t dxDxLib_Init(void) {
     IMG_Init(IMG_INIT_PNG);
 #endif
     made->images.executableDirectory = ExecutableDirectory();
+    made->images.budgetBytes = ImageBudgetFromEnvironment();
     StartPacing(*made);
+    CatchQuitSignals();
     library = std::move(made);
     return 0;
+}
+
+}  // namespace
+
+int32_t dxDxLib_Init(void) {
+    if (library) {
+        return 0;
+    }
+    try {
+        return StartLibrary();
+    } catch (const std::bad_alloc&) {
+        // Whatever was made is dropped; SDL_Quit closes what SDL opened.
+        ReleaseQuitSignals();
+        SDL_Quit();
+        ReportLine("cannot start: not enough memory");
+        return -1;
+    }
 }
 
 int32_t dxDxLib_End(void) {
     if (!library) {
         return -1;
     }
+    ReportLoadSummary(library->images);
     if (settings.shutdownHook != nullptr) {
         settings.shutdownHook();
     }
@@ -164,6 +201,7 @@ int32_t dxDxLib_End(void) {
     SDL_Quit();
     library.reset();  // the images and everything else go with it
     settings.clip = ClipRect{0, 0, settings.mode.width, settings.mode.height};
+    ReleaseQuitSignals();
     return 0;
 }
 
@@ -178,11 +216,21 @@ int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom) 
 
 int32_t dxLoadGraph(const char* fileName, int32_t /*flag*/) {
     if (!library) {
-        ReportLine(std::string("dxLoadGraph: \"") + (fileName != nullptr ? fileName : "(null)") +
-                   "\": the library is not started");
+        try {
+            ReportLine(std::string("dxLoadGraph: \"") +
+                       (fileName != nullptr ? fileName : "(null)") +
+                       "\": the library is not started");
+        } catch (const std::bad_alloc&) {
+            ReportLine("dxLoadGraph: the library is not started");
+        }
         return -1;
     }
-    return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
+    try {
+        return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
+    } catch (const std::bad_alloc&) {
+        ReportLine("cannot load an image: not enough memory");
+        return -1;
+    }
 }
 
 int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag) {
@@ -206,6 +254,8 @@ int32_t dxScreenFlip(void) {
     if (!library) {
         return -1;
     }
+    // What the loads before this frame left unsaid, said once.
+    ReportLoadSummary(library->images);
     PresentFrame(*library);
     return 0;
 }
@@ -218,6 +268,9 @@ int32_t dxProcessMessage(void) {
         settings.frameStartHook();
     }
     ReadInput(*library);
+    if (AnswerQuitSignal()) {
+        library->input.quitRequested = true;
+    }
     return library->input.quitRequested ? -1 : 0;
 }
 

@@ -3,16 +3,23 @@
 // format with the opaque runs found, and the table of loaded images by handle.
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
 #include "library.h"
 
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_LIBPNG
+#include <png.h>
+
+#include <csetjmp>
+#elif defined(DXLIBDLL_HAVE_PNG)
 #include <SDL_image.h>
 #endif
 
@@ -103,8 +110,18 @@ bool InspectBmp(const uint8_t* data, size_t size, ImageHeader* header, std::stri
     // Uncompressed pixels (plain or with colour masks) have a known size: a
     // file shorter than that lost its end.
     constexpr uint32_t kRgb = 0;
+    constexpr uint32_t kRle8 = 1;
+    constexpr uint32_t kRle4 = 2;
     constexpr uint32_t kBitFields = 3;
     constexpr uint32_t kAlphaBitFields = 6;
+    // Anything else (JPEG or PNG inside a BMP, CMYK forms) the decoder would
+    // read as plain rows and show as noise.
+    if (compression != kRgb && compression != kRle8 && compression != kRle4 &&
+        compression != kBitFields && compression != kAlphaBitFields) {
+        *reason = "a BMP with compression method " + std::to_string(compression) +
+                  ", which this program cannot decode";
+        return false;
+    }
     if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
         const int64_t rowBytes = ((width * bitsPerPixel + 31) / 32) * 4;
         const int64_t needed = static_cast<int64_t>(Le32(data + 10)) + rowBytes * height;
@@ -247,9 +264,46 @@ bool IsAbsolute(const std::string& name) {
     return false;
 }
 
-bool Exists(const std::string& path) {
+// What looking a path up found: it, nothing of that name (or a folder on the
+// way missing), or an error that says more than "not there".
+enum class Lookup { Found, Missing, Error };
+
+Lookup Probe(const std::string& path, std::string* reason) {
+#ifndef _WIN32
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) {
+        return Lookup::Found;
+    }
+    switch (errno) {
+        case ENOENT:
+        case ENOTDIR:
+            return Lookup::Missing;
+        case EACCES:
+            *reason = "a folder on its path cannot be read (permission denied)";
+            return Lookup::Error;
+        case ELOOP:
+            *reason = "its path runs into a loop of symbolic links";
+            return Lookup::Error;
+        default:
+            *reason = std::string("cannot look it up: ") + std::strerror(errno);
+            return Lookup::Error;
+    }
+#else
     std::error_code error;
-    return fs::exists(fs::path(path), error);
+    if (fs::exists(fs::path(path), error)) {
+        return Lookup::Found;
+    }
+    if (!error || error == std::errc::no_such_file_or_directory) {
+        return Lookup::Missing;
+    }
+    *reason = "cannot look it up: " + error.message();
+    return Lookup::Error;
+#endif
+}
+
+bool Exists(const std::string& path) {
+    std::string ignored;
+    return Probe(path, &ignored) == Lookup::Found;
 }
 
 bool CheckKindAndSize(bool directory, bool regular, uintmax_t size, std::string* reason) {
@@ -356,49 +410,156 @@ std::string NormalizeSeparators(const char* name) {
     return normalized;
 }
 
+// The folder part of a name ("resource/bmp" of "resource/bmp/00.bmp"), empty
+// for a name without one.
+std::string FolderOf(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : name.substr(0, slash);
+}
+
 // Where a name refers to: an absolute path as it stands; a relative one in the
 // working directory if anything of that name is there, else in
 // `executableDirectory` (ending in a separator, or empty for none) if it is
 // there, else in the install's data folder, `executableDirectory`
-// ../share/chaser/. Empty with a reason when none has it.
+// ../share/chaser/. Empty with a reason when none has it; `folderMissing` is
+// then set when the name's whole folder is missing from every place looked in,
+// so the caller can say so once for all the files of that folder.
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
-                          std::string* reason) {
+                          std::string* reason, bool* folderMissing) {
+    *folderMissing = false;
     if (name.empty()) {
         *reason = "no file name given";
         return {};
     }
     if (IsAbsolute(name)) {
-        if (Exists(name)) {
-            return name;
+        switch (Probe(name, reason)) {
+            case Lookup::Found:
+                return name;
+            case Lookup::Missing:
+                *reason = "file not found";
+                *folderMissing = !FolderOf(name).empty() && !Exists(FolderOf(name));
+                return {};
+            case Lookup::Error:
+                return {};
         }
-        *reason = "file not found";
-        return {};
     }
-    if (Exists(name)) {
-        return name;
-    }
+    std::vector<std::string> places{""};
     if (!executableDirectory.empty()) {
-        const std::string besideExecutable = executableDirectory + name;
-        if (Exists(besideExecutable)) {
-            return besideExecutable;
-        }
+        places.push_back(executableDirectory);
         // An installed game keeps its art in the data folder of its own
         // install (bin/ or games/ next to share/), wherever that install was
         // put: found from the executable, never from a path fixed at build time.
-        const std::string dataFolder = executableDirectory + "../share/chaser/";
-        const std::string installed = dataFolder + name;
-        if (Exists(installed)) {
-            return installed;
+        places.push_back(executableDirectory + "../share/chaser/");
+    }
+    std::string firstError;
+    for (const std::string& place : places) {
+        std::string error;
+        const Lookup found = Probe(place + name, &error);
+        if (found == Lookup::Found) {
+            return place + name;
         }
-        *reason = "file not found in the working directory, in " + executableDirectory + " or in " +
-                  dataFolder;
+        if (found == Lookup::Error && firstError.empty()) {
+            firstError = error;
+        }
+    }
+    if (!firstError.empty()) {
+        *reason = firstError;
         return {};
     }
-    *reason = "file not found in the working directory";
+    const std::string folder = FolderOf(name);
+    *folderMissing = !folder.empty() &&
+                     std::none_of(places.begin(), places.end(),
+                                  [&](const std::string& place) { return Exists(place + folder); });
+    *reason = executableDirectory.empty()
+                  ? "file not found in the working directory"
+                  : "file not found in the working directory, in " + executableDirectory +
+                        " or in " + executableDirectory + "../share/chaser/";
     return {};
 }
 
 }  // namespace
+
+#ifdef DXLIBDLL_HAVE_LIBPNG
+namespace {
+
+// The PNG decoder's own complaints are kept for our line instead of going to
+// standard error: the first error ends decoding (through the jump back into
+// DecodePng), warnings are dropped.
+struct PngReader {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+    char error[200];
+    std::jmp_buf failed;
+};
+
+void PngError(png_structp png, png_const_charp message) {
+    auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+    std::snprintf(reader->error, sizeof reader->error, "%s", message);
+    std::longjmp(reader->failed, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngRead(png_structp png, png_bytep out, size_t count) {
+    auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    if (count > reader->size - reader->at) {
+        png_error(png, "the file ends inside its pixels");
+    }
+    std::memcpy(out, reader->data + reader->at, count);
+    reader->at += count;
+}
+
+// Decodes into an ARGB8888 surface, row by row. Only plain C data lives
+// across the jump: the surface is freed after it when decoding failed.
+SDL_Surface* DecodePng(const uint8_t* data, size_t size, std::string* reason) {
+    PngReader reader{data, size, 0, {}, {}};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, PngError, PngWarning);
+    if (png == nullptr) {
+        *reason = "not enough memory to decode it";
+        return nullptr;
+    }
+    png_infop info = png_create_info_struct(png);
+    SDL_Surface* volatile surface = nullptr;
+    if (setjmp(reader.failed) != 0) {
+        png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+        SDL_FreeSurface(surface);
+        *reason = std::string("damaged PNG: ") + reader.error;
+        return nullptr;
+    }
+    if (info == nullptr) {
+        png_error(png, "out of memory");
+    }
+    png_set_read_fn(png, &reader, PngRead);
+    png_read_info(png, info);
+    png_set_expand(png);  // palettes and small greys to 8-bit RGB, tRNS to alpha
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // B G R A in memory: ARGB8888
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const auto width = static_cast<int>(png_get_image_width(png, info));
+    const auto height = static_cast<int>(png_get_image_height(png, info));
+    surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) {
+        png_error(png, "out of memory");
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            png_read_row(png,
+                         static_cast<uint8_t*>(surface->pixels) +
+                             static_cast<size_t>(y) * static_cast<size_t>(surface->pitch),
+                         nullptr);
+        }
+    }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return surface;
+}
+
+}  // namespace
+#endif
 
 SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason) {
     ImageHeader header;
@@ -419,7 +580,13 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
     if (header.kind == ImageKind::Bmp) {
         surface = SDL_LoadBMP_RW(stream, 1);
     } else {
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_HAVE_LIBPNG
+        SDL_RWclose(stream);
+        surface = DecodePng(data, size, reason);
+        if (surface == nullptr) {
+            return nullptr;
+        }
+#elif defined(DXLIBDLL_HAVE_PNG)
         surface = IMG_LoadPNG_RW(stream);
         SDL_RWclose(stream);
 #else
@@ -440,19 +607,6 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
     }
     return surface;
 }
-
-namespace {
-
-// Reads the whole file and decodes it as DecodeImageBytes does.
-SDL_Surface* ReadImageFile(const std::string& path, std::string* reason) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, &bytes, reason)) {
-        return nullptr;
-    }
-    return DecodeImageBytes(bytes.data(), bytes.size(), reason);
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Conversion
@@ -487,29 +641,68 @@ bool HasOwnTransparency(SDL_Surface* decoded) {
 
 }  // namespace
 
+namespace {
+
+// Rows first..first+count-1 of `decoded` as a new ARGB8888 surface: a view of
+// those rows with the source's palette and colour key, converted by SDL. A few
+// rows at a time keep the conversion's memory small beside the image itself.
+SDL_Surface* ConvertRows(SDL_Surface* decoded, int first, int count) {
+    auto* rows = static_cast<uint8_t*>(decoded->pixels) +
+                 static_cast<size_t>(first) * static_cast<size_t>(decoded->pitch);
+    SDL_Surface* view =
+        SDL_CreateRGBSurfaceWithFormatFrom(rows, decoded->w, count, decoded->format->BitsPerPixel,
+                                           decoded->pitch, decoded->format->format);
+    if (view == nullptr) {
+        return nullptr;
+    }
+    if (decoded->format->palette != nullptr) {
+        SDL_SetSurfacePalette(view, decoded->format->palette);
+    }
+    Uint32 key = 0;
+    if (SDL_GetColorKey(decoded, &key) == 0) {
+        SDL_SetColorKey(view, SDL_TRUE, key);
+    }
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(view, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(view);
+    return argb;
+}
+
+constexpr int kRowsPerConversion = 16;
+
+}  // namespace
+
 bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason) {
     const bool ownTransparency = HasOwnTransparency(decoded);
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    if (argb == nullptr) {
-        *reason = std::string("cannot convert its pixels: ") + SDL_GetError();
-        return false;
-    }
     const int32_t bytesPerPixel = targetFormat == SDL_PIXELFORMAT_RGB565 ? 2 : 4;
     Image made;
-    made.width = argb->w;
-    made.height = argb->h;
+    made.pixels.swap(image->pixels);  // a buffer the caller may have made ready
+    made.width = decoded->w;
+    made.height = decoded->h;
     made.bytesPerPixel = bytesPerPixel;
-    made.pixels.resize(static_cast<size_t>(argb->w) * static_cast<size_t>(argb->h) *
+    made.pixels.resize(static_cast<size_t>(decoded->w) * static_cast<size_t>(decoded->h) *
                        static_cast<size_t>(bytesPerPixel));
-    made.rowSpans.reserve(static_cast<size_t>(argb->h) + 1);
+    made.rowSpans.reserve(static_cast<size_t>(decoded->h) + 1);
 
     uint8_t* out = made.pixels.data();
-    for (int32_t y = 0; y < argb->h; ++y) {
+    // Freed however this ends, running out of memory included.
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> chunk(nullptr, SDL_FreeSurface);
+    SDL_Surface* argb = nullptr;
+    int32_t chunkFirst = 0;
+    for (int32_t y = 0; y < decoded->h; ++y) {
+        if (argb == nullptr || y - chunkFirst >= argb->h) {
+            chunkFirst = y;
+            chunk.reset(ConvertRows(decoded, y, std::min(kRowsPerConversion, decoded->h - y)));
+            argb = chunk.get();
+            if (argb == nullptr) {
+                *reason = std::string("cannot convert its pixels: ") + SDL_GetError();
+                return false;
+            }
+        }
         made.rowSpans.push_back(static_cast<uint32_t>(made.spans.size()));
         const auto* row = reinterpret_cast<const uint8_t*>(argb->pixels) +
-                          static_cast<size_t>(y) * static_cast<size_t>(argb->pitch);
+                          static_cast<size_t>(y - chunkFirst) * static_cast<size_t>(argb->pitch);
         int32_t runStart = -1;
-        for (int32_t x = 0; x < argb->w; ++x) {
+        for (int32_t x = 0; x < made.width; ++x) {
             uint32_t pixel;
             std::memcpy(&pixel, row + static_cast<size_t>(x) * 4, sizeof pixel);
             const bool seeThrough =
@@ -532,15 +725,16 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
             }
         }
         if (runStart >= 0) {
-            made.spans.push_back(OpaqueSpan{runStart, argb->w - runStart});
+            made.spans.push_back(OpaqueSpan{runStart, made.width - runStart});
         }
     }
+    chunk.reset();
     made.rowSpans.push_back(static_cast<uint32_t>(made.spans.size()));
+    made.spans.shrink_to_fit();
     made.opaque = made.spans.size() == static_cast<size_t>(made.height) &&
                   std::all_of(made.spans.begin(), made.spans.end(), [&](const OpaqueSpan& span) {
                       return span.start == 0 && span.length == made.width;
                   });
-    SDL_FreeSurface(argb);
     *image = std::move(made);
     return true;
 }
@@ -553,40 +747,195 @@ namespace {
 // Handles are indices; past this many images they could not stay positive.
 constexpr size_t kMaxImages = 0x7FFFFFFF;
 
-int32_t Fail(ImageTable& table, const std::string& name, const std::string& reason) {
-    if (table.reportedNames.insert(name).second) {
+std::string Mebibytes(size_t bytes) {
+    return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MiB";
+}
+
+int32_t Fail(ImageTable& table, const std::string& name, const std::string& reason,
+             bool folderMissing = false) {
+    if (!table.reportedNames.insert(name).second) {
+        return -1;
+    }
+    if (folderMissing) {
+        table.missingFolders.insert(FolderOf(name));
+        ++table.missingFiles;
+    } else if (table.listedFailures < kListedFailures) {
+        ++table.listedFailures;
         ReportLine("cannot load image \"" + name + "\": " + reason);
+    } else {
+        ++table.unlistedFailures;
     }
     return -1;
 }
 
+int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFormat) {
+    std::string reason;
+    bool folderMissing = false;
+    const std::string path =
+        FindImageFile(name, table.executableDirectory, &reason, &folderMissing);
+    if (path.empty()) {
+        return Fail(table, name, reason, folderMissing);
+    }
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, &bytes, &reason)) {
+        return Fail(table, name, reason);
+    }
+    // What the image will hold, from its header: a load that cannot fit the
+    // budget is refused before anything is decoded.
+    ImageHeader header;
+    if (!InspectImageHeader(bytes.data(), bytes.size(), &header, &reason)) {
+        return Fail(table, name, reason);
+    }
+    const size_t bytesPerPixel = targetFormat == SDL_PIXELFORMAT_RGB565 ? 2 : 4;
+    const size_t least =
+        static_cast<size_t>(header.width) * static_cast<size_t>(header.height) * bytesPerPixel;
+    const auto overBudget = [&](size_t needed) {
+        return needed > table.budgetBytes || table.usedBytes > table.budgetBytes - needed;
+    };
+    const auto budgetReason = [&](size_t needed) {
+        return "it needs " + Mebibytes(needed) + " and the images loaded before it hold " +
+               Mebibytes(table.usedBytes) + " of the " + Mebibytes(table.budgetBytes) +
+               " allowed (DXLIBDLL_IMAGE_BUDGET)";
+    };
+    if (overBudget(least)) {
+        return Fail(table, name, budgetReason(least));
+    }
+    // The image's own pixels, the bulk of what it holds, before any decoding:
+    // when memory is short, the load fails here at once.
+    Image image;
+    image.pixels.resize(least);
+    SDL_Surface* decoded = DecodeImageBytes(bytes.data(), bytes.size(), &reason);
+    std::vector<uint8_t>().swap(bytes);  // the file's bytes are not needed from here on
+    if (decoded == nullptr) {
+        return Fail(table, name, reason);
+    }
+    bool made = false;
+    try {
+        made = MakeImage(decoded, targetFormat, &image, &reason);
+    } catch (const std::bad_alloc&) {
+        SDL_FreeSurface(decoded);
+        throw;
+    }
+    SDL_FreeSurface(decoded);
+    if (!made) {
+        return Fail(table, name, reason);
+    }
+    const size_t cost = ImageBytes(image);
+    if (overBudget(cost)) {
+        return Fail(table, name, budgetReason(cost));
+    }
+    if (table.images.size() >= kMaxImages) {
+        return Fail(table, name, "too many images loaded");
+    }
+    table.images.push_back(std::move(image));
+    table.usedBytes += cost;
+    return static_cast<int32_t>(table.images.size() - 1);
+}
+
 }  // namespace
+
+size_t ImageBytes(const Image& image) {
+    return image.pixels.capacity() + image.spans.capacity() * sizeof(OpaqueSpan) +
+           image.rowSpans.capacity() * sizeof(uint32_t);
+}
+
+size_t ImageBudgetFromEnvironment() {
+    const char* text = SDL_getenv("DXLIBDLL_IMAGE_BUDGET");
+    if (text == nullptr || *text == '\0') {
+        return kDefaultImageBudget;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long number = std::strtoull(text, &end, 10);
+    int shift = 0;
+    if (end != text && *end != '\0' && end[1] == '\0') {
+        switch (*end) {
+            case 'k':
+            case 'K':
+                shift = 10;
+                ++end;
+                break;
+            case 'm':
+            case 'M':
+                shift = 20;
+                ++end;
+                break;
+            case 'g':
+            case 'G':
+                shift = 30;
+                ++end;
+                break;
+            default:
+                break;
+        }
+    }
+    const bool digitsFirst = *text >= '0' && *text <= '9';
+    if (!digitsFirst || end == text || *end != '\0' || errno == ERANGE ||
+        number > (SIZE_MAX >> shift)) {
+        ReportLine(std::string("DXLIBDLL_IMAGE_BUDGET=") + text +
+                   " is not a size in bytes (such as 268435456 or 256M); using " +
+                   Mebibytes(kDefaultImageBudget));
+        return kDefaultImageBudget;
+    }
+    return static_cast<size_t>(number) << shift;
+}
 
 int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat) {
     if (fileName == nullptr) {
         return Fail(table, "(null)", "no file name given");
     }
+    // Names are shown as this system writes paths.
     const std::string name = NormalizeSeparators(fileName);
-    std::string reason;
-    const std::string path = FindImageFile(name, table.executableDirectory, &reason);
-    if (path.empty()) {
-        return Fail(table, fileName, reason);
+    try {
+        return LoadOrFail(table, name, targetFormat);
+    } catch (const std::bad_alloc&) {
+        // Whatever was being made for this image is gone again by now.
+        return Fail(table, name, "not enough memory to load it");
     }
-    SDL_Surface* decoded = ReadImageFile(path, &reason);
-    if (decoded == nullptr) {
-        return Fail(table, fileName, reason);
+}
+
+namespace {
+
+void WriteLoadSummary(const ImageTable& table) {
+    if (table.missingFiles > 0) {
+        std::string folders;
+        for (const std::string& folder : table.missingFolders) {
+            folders += (folders.empty() ? "\"" : ", \"") + folder + "\"";
+        }
+        std::error_code error;
+        const std::string here = fs::current_path(error).generic_string();
+        std::string beside = table.executableDirectory;
+        while (beside.size() > 1 && (beside.back() == '/' || beside.back() == '\\')) {
+            beside.pop_back();
+        }
+        std::string where = "in the working directory (" + (error ? std::string("?") : here) + ")";
+        if (!beside.empty()) {
+            where += " or beside the program (" + beside + ")";
+        }
+        ReportLine(std::to_string(table.missingFiles) + " image" +
+                   (table.missingFiles == 1 ? "" : "s") + " could not be loaded: no folder " +
+                   folders + " " + where);
     }
-    Image image;
-    const bool made = MakeImage(decoded, targetFormat, &image, &reason);
-    SDL_FreeSurface(decoded);
-    if (!made) {
-        return Fail(table, fileName, reason);
+    if (table.unlistedFailures > 0) {
+        ReportLine(std::to_string(table.unlistedFailures) + " more image" +
+                   (table.unlistedFailures == 1 ? "" : "s") +
+                   " could not be loaded (only the first " + std::to_string(kListedFailures) +
+                   " are listed)");
     }
-    if (table.images.size() >= kMaxImages) {
-        return Fail(table, fileName, "too many images loaded");
+}
+
+}  // namespace
+
+void ReportLoadSummary(ImageTable& table) noexcept {
+    try {
+        WriteLoadSummary(table);
+    } catch (const std::bad_alloc&) {
+        ReportLine("some images could not be loaded");
     }
-    table.images.push_back(std::move(image));
-    return static_cast<int32_t>(table.images.size() - 1);
+    table.missingFolders.clear();
+    table.missingFiles = 0;
+    table.listedFailures = 0;
+    table.unlistedFailures = 0;
 }
 
 const Image* FindImage(const ImageTable& table, int32_t handle) {

@@ -10,6 +10,7 @@
 //                 conversion to the back buffer's format, the handle table
 //   input.cpp     the frame's events: keys, game pads, quit requests
 //   present.cpp   the window, showing the back buffer scaled in it, pacing
+//   signals.cpp   quit signals, and ending a game that cannot answer them
 //
 // Tests and tools link the static variant (dxlibdll_sdl2) and may use
 // everything declared here; the game sees none of it.
@@ -119,6 +120,8 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
 // in the file is exactly black, or, in an image with transparency of its own,
 // when it is less than half opaque (such pixels are drawn black without the
 // transparency flag). False with a reason when SDL cannot convert the surface.
+// The pixels are written into the storage `image` already holds, when it has
+// the right size.
 bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason);
 
 // Copies the image with its top-left corner at (x, y), clipped to `clip` and
@@ -126,6 +129,14 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
 // a back buffer of the format the image was made for. (In screen.cpp.)
 void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, int32_t x, int32_t y,
                bool transparent);
+
+// All loaded images together hold at most this many bytes unless the
+// environment variable DXLIBDLL_IMAGE_BUDGET says otherwise.
+inline constexpr size_t kDefaultImageBudget = size_t{256} * 1024 * 1024;
+
+// At most this many failed files get a line of their own between two
+// summaries; the rest are counted.
+inline constexpr int32_t kListedFailures = 5;
 
 // The images the game has loaded, by handle: a handle is an index into the
 // table, valid until the library shuts down.
@@ -137,12 +148,36 @@ struct ImageTable {
     // File names already reported, so a game that asks again and again for a
     // missing file does not flood the terminal.
     std::set<std::string> reportedNames;
+    // Failures not yet summed up: files whose whole folder is missing (one
+    // line names the folders), and files past the listed few.
+    std::set<std::string> missingFolders;
+    int32_t missingFiles = 0;
+    int32_t listedFailures = 0;
+    int32_t unlistedFailures = 0;
+    // The bytes the loaded images hold, and the most they may hold.
+    size_t usedBytes = 0;
+    size_t budgetBytes = kDefaultImageBudget;
 };
 
+// The image budget: DXLIBDLL_IMAGE_BUDGET in bytes, or with a K, M or G
+// suffix (powers of 1024); the default after a line when it makes no sense.
+size_t ImageBudgetFromEnvironment();
+
+// The bytes an image holds in memory.
+size_t ImageBytes(const Image& image);
+
 // Loads the named file for a back buffer of this SDL pixel format. The handle
-// (0 or more), or -1 after one line on standard error naming the file and the
-// reason (one line per file name, however often it is asked for).
+// (0 or more), or -1. A failure is reported once per file name: a file whose
+// folder is missing everywhere it was looked for is counted for the summary;
+// others get a line naming the file and the reason, the first few of them,
+// the rest counted. Running out of memory, or past the budget, is such a
+// failure too: the process goes on.
 int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat);
+
+// Writes what failed loads since the last summary left unsaid: one line for
+// the missing folders (where they were looked for, how many images failed),
+// one for the failures past the listed few. Nothing when there is nothing.
+void ReportLoadSummary(ImageTable& table) noexcept;
 
 // Null for a handle that names no loaded image.
 const Image* FindImage(const ImageTable& table, int32_t handle);
@@ -319,10 +354,15 @@ struct Library {
 // ---------------------------------------------------------------------------
 // Steps between the files
 
-// exports.cpp: writes "dxlibdll: <text>" and a newline to standard error, in
+// exports.cpp: writes "<program>: <text>" and a newline to standard error, in
 // one write. Control characters in the text (a newline in a file name, say)
-// are shown as '?', so every message stays on one line.
-void ReportLine(const std::string& text);
+// are shown as '?', so every message stays on one line. Never throws: out of
+// memory, a short fixed line is written instead.
+void ReportLine(const std::string& text) noexcept;
+
+// present.cpp: the running program's file name without its directory or
+// extension ("game" when it cannot be found).
+std::string ProgramName();
 
 // input.cpp
 // Starts the game pad subsystem and opens the first pad connected; the
@@ -336,6 +376,15 @@ void ReadInput(Library& library);
 int32_t KeyHeld(const Input& input, int32_t keyCode);
 // The bits of the chosen inputs, ORed.
 int32_t JoypadBits(const Input& input, int32_t inputType);
+
+// signals.cpp
+// From start-up to shut-down, SIGINT, SIGTERM and SIGHUP become quit requests
+// (SDL's own handlers are not installed). The first one not answered within
+// two seconds, or a second one, ends the process.
+void CatchQuitSignals();
+void ReleaseQuitSignals();
+// True once a quit signal came; the game counts as told from then on.
+bool AnswerQuitSignal();
 
 // present.cpp
 // Starts SDL's video and opens the window for the mode. False with a reason
@@ -369,6 +418,9 @@ SDL_Window* VideoWindow();
 SDL_Renderer* VideoRenderer();  // also null when the window's framebuffer is written directly
 SDL_GameController* OpenPad();  // also null when no pad is connected
 const Image* FindImage(int32_t handle);
+// Writes the load summary now rather than at the next frame; afterwards the
+// next few failures get lines of their own again.
+void ReportPendingLoadFailures();
 // Forgets every loaded image; their handles name nothing any more.
 void ForgetAllImages();
 // Pacing on (the game's rate) or off (frames shown at once); kept across

@@ -16,6 +16,7 @@ class FuzzInputTest : public LibraryTest {
   protected:
     // Loads by full path, giving the handle and what went to standard error.
     static int32_t LoadCapturing(const std::string& path, std::string* errors) {
+        dxsdl::ReportPendingLoadFailures();  // each input may have its own line
         ::testing::internal::CaptureStderr();
         const int32_t handle = dxLoadGraph(path.c_str(), 0);
         *errors = ::testing::internal::GetCapturedStderr();

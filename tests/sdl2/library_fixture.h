@@ -13,6 +13,14 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
+
 #include "bmp_writer.h"
 #include "dxlibdll.h"
 #include "library.h"
@@ -161,5 +169,38 @@ class LibraryTest : public ::testing::Test {
 
     TempDir dir_;
 };
+
+#ifndef _WIN32
+// Runs a shell command and gives its wait status and the peak resident size
+// of what it ran, in kilobytes. The command runs from a process forked for
+// it, whose own count of its children's peak starts afresh: the test
+// process's count is the largest of every child it ever had, whichever test
+// ran it.
+inline int RunMeasuringPeak(const std::string& command, long* peakKb) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return -1;
+    }
+    const pid_t runner = fork();
+    if (runner == 0) {
+        close(channel[0]);
+        long report[2] = {std::system(command.c_str()), 0};
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        report[1] = usage.ru_maxrss;
+        const ssize_t written = write(channel[1], report, sizeof report);
+        _exit(written == static_cast<ssize_t>(sizeof report) ? 0 : 1);
+    }
+    close(channel[1]);
+    long report[2] = {-1, 0};
+    const ssize_t got = runner > 0 ? read(channel[0], report, sizeof report) : 0;
+    close(channel[0]);
+    if (runner > 0) {
+        waitpid(runner, nullptr, 0);
+    }
+    *peakKb = got == static_cast<ssize_t>(sizeof report) ? report[1] : 0;
+    return got == static_cast<ssize_t>(sizeof report) ? static_cast<int>(report[0]) : -1;
+}
+#endif
 
 }  // namespace dxtest

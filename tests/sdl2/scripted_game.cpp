@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "entry.h"
@@ -31,7 +32,16 @@ void PushKey(SDL_Scancode code, bool down) {
     SDL_PushEvent(&event);
 }
 
+// SCRIPTED_GAME_FREEZE_AT=N: frame N never ends, as when the display stops
+// answering, so only signals can end the game.
+int freezeAt = -1;
+
 void AtFrameStart() {
+    if (frame == freezeAt) {
+        for (;;) {
+            SDL_Delay(1000);
+        }
+    }
     if (frame == 0) {
         PushKey(SDL_SCANCODE_RIGHT, true);
     } else if (frame == kEscapeFrame) {
@@ -60,6 +70,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     reportDirectory = argv[1];
+    if (const char* freeze = std::getenv("SCRIPTED_GAME_FREEZE_AT")) {
+        freezeAt = std::atoi(freeze);
+    }
     dxsdl::SetFrameStartHook(AtFrameStart);
     dxsdl::SetShutdownHook(AtShutdown);
     RuntimeEntry(MainRoutine);

@@ -1,0 +1,181 @@
+// The real game on the real library under faults a player's machine can
+// produce: a display that stops answering while signals arrive, and art that
+// would need more memory than the machine gives.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "art_names.h"
+#include "library_fixture.h"
+
+extern char** environ;
+
+namespace dxtest {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits up to `limit` for the child; false (after killing it) if it is still
+// running then.
+bool WaitFor(pid_t child, std::chrono::milliseconds limit, int* status) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(child, status, WNOHANG) == child) {
+            return true;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, status, 0);
+    return false;
+}
+
+// A game held inside frame 5 for good (the frame hook never returns, as a
+// frozen display would hold it) is sent `signals`, a tenth of a second apart.
+int FrozenGameStatus(std::initializer_list<int> signals) {
+    TempDir dir;
+    const std::string report = dir.File("report");
+    fs::create_directories(report);
+    setenv("SCRIPTED_GAME_FREEZE_AT", "5", 1);
+    char* const argv[] = {const_cast<char*>(SCRIPTED_GAME), const_cast<char*>(report.c_str()),
+                          nullptr};
+    pid_t game = -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawn(&game, SCRIPTED_GAME, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    unsetenv("SCRIPTED_GAME_FREEZE_AT");
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start the game";
+        return -1;
+    }
+    std::this_thread::sleep_for(1s);  // well into frame 5
+    for (int signal : signals) {
+        kill(game, signal);
+        std::this_thread::sleep_for(100ms);
+    }
+    int status = 0;
+    if (!WaitFor(game, 10s, &status)) {
+        ADD_FAILURE() << "the frozen game was still running 10 s after the signals";
+    }
+    return status;
+}
+
+TEST(FrozenGameTest, AnUnansweredSignalEndsTheGameAsThatSignal) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const int status = FrozenGameStatus({signal});
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signal << ", status " << status;
+        EXPECT_EQ(signal, WTERMSIG(status));
+    }
+}
+
+TEST(FrozenGameTest, ASecondSignalEndsTheGameAtOnce) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = FrozenGameStatus({SIGINT, SIGINT});
+    // Well before the two seconds an unanswered first signal is given.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s + 1900ms);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(SIGINT, WTERMSIG(status));
+}
+
+// A BMP of 120 bytes that declares 8192 x 8192 pixels, run-length coded: one
+// white palette entry, and an end-of-image code at once, so every pixel is
+// entry 0. Loaded, it would hold 128 MiB on a 16-bit screen.
+[[maybe_unused]] std::vector<uint8_t> HostileRleBmp() {
+    std::vector<uint8_t> bytes(120, 0);
+    const auto put16 = [&](size_t at, uint32_t v) {
+        bytes[at] = static_cast<uint8_t>(v);
+        bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    const auto put32 = [&](size_t at, uint32_t v) {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, 120);
+    put32(10, 14 + 40 + 4 * 2);  // pixels after two palette entries
+    put32(14, 40);
+    put32(18, 8192);
+    put32(22, 8192);
+    put16(26, 1);
+    put16(28, 8);
+    put32(30, 1);  // run-length coded, 8 bits
+    put32(34, 120 - 62);
+    put32(46, 2);           // colours used
+    put32(54, 0x00FFFFFF);  // entry 0: white
+    bytes[62] = 0;          // end of image
+    bytes[63] = 1;
+    return bytes;
+}
+
+// The game's files are such BMPs and the game runs with its address space
+// limited to room for itself and three such images: with the usual budget,
+// all 408 are huge and the budget refuses all but the first; with a budget
+// past the limit, the first eight are huge (the rest missing) and the
+// allocations fail. Either way each refused load gives -1 and the first few a
+// line, the game plays its 100 frames and ends with status 0, never killed by
+// a failed allocation; with the budget its peak stays far below the limit.
+TEST(HostileArtTest, HugeImagesUnderAMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit a limited address space";
+#else
+    const std::vector<uint8_t> bmp = HostileRleBmp();
+    for (const char* budget : {"", "8G"}) {
+        SCOPED_TRACE(std::string("DXLIBDLL_IMAGE_BUDGET=") + budget);
+        TempDir dir;
+        const fs::path folder = dir.path() / "resource" / "bmp";
+        fs::create_directories(folder);
+        fs::create_directories(dir.path() / "report");
+        fs::copy_file(SCRIPTED_GAME, dir.path() / "game");
+        const std::vector<std::string> names = artgen::ArtFileNames();
+        const size_t hostile = *budget == '\0' ? names.size() : 8;
+        for (size_t i = 0; i < hostile; ++i) {
+            std::ofstream out(folder / names[i], std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bmp.data()),
+                      static_cast<std::streamsize>(bmp.size()));
+        }
+        const std::string command = "cd \"" + dir.path().string() +
+                                    "\" && ulimit -v 600000 && DXLIBDLL_IMAGE_BUDGET=" + budget +
+                                    " ./game report 2>errors.txt";
+        long peakKb = 0;
+        const int status = RunMeasuringPeak(command, &peakKb);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        std::ifstream errorFile(dir.path() / "errors.txt");
+        std::stringstream errors;
+        errors << errorFile.rdbuf();
+        const std::string text = errors.str();
+        EXPECT_EQ(0, WEXITSTATUS(status)) << text;
+        int frames = 0;
+        int playerX = 0;
+        std::ifstream state(dir.path() / "report" / "state.txt");
+        ASSERT_TRUE(state >> frames >> playerX) << text;
+        EXPECT_EQ(101, frames);
+        EXPECT_EQ(573, playerX);
+        const long lines = std::count(text.begin(), text.end(), '\n');
+        EXPECT_GE(lines, 1) << "the refused images are reported";
+        EXPECT_LE(lines, dxsdl::kListedFailures + 1) << "the first few, then a count: " << text;
+        if (*budget == '\0') {
+            EXPECT_LE(peakKb, 400L * 1024) << "peak resident kilobytes";
+        }
+    }
+#endif
+}
+
+}  // namespace
+}  // namespace dxtest
+#endif  // _WIN32
