@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libsdl2-dev libsdl2-image-dev libmpfr-dev
+    libsdl2-dev libsdl2-image-dev libmpfr-dev libxxhash-dev
     xvfb xauth xdotool imagemagick valgrind locales
 )
 

@@ -126,8 +126,16 @@ int32_t dxDxLib_Init(void) {
     }
     auto made = std::make_unique<Library>(settings);
     std::string reason;
+    // A recording to replay is read whole first: a broken one fails the
+    // start, before any window opens, and never plays as something else.
+    if (!StartSession(made->session, SwitchesFromEnvironment(), &reason)) {
+        ReportLine(reason);
+        SDL_Quit();
+        return -1;
+    }
     if (!StartVideo(made->window, settings.mode, &reason)) {
         ReportLine(reason);
+        StopSession(made->session);
         SDL_Quit();
         return -1;
     }
@@ -135,6 +143,7 @@ int32_t dxDxLib_Init(void) {
     if (made->backBuffer == nullptr) {
         ReportLine(reason);
         StopVideo(made->window);
+        StopSession(made->session);
         SDL_Quit();
         return -1;
     }
@@ -156,6 +165,7 @@ int32_t dxDxLib_End(void) {
         settings.shutdownHook();
     }
     StopInput(*library);
+    StopSession(library->session);
     SDL_FreeSurface(library->backBuffer);
     StopVideo(library->window);
 #ifdef DXLIBDLL_HAVE_PNG
@@ -206,6 +216,7 @@ int32_t dxScreenFlip(void) {
     if (!library) {
         return -1;
     }
+    DigestFrame(*library);
     PresentFrame(*library);
     return 0;
 }
@@ -218,6 +229,7 @@ int32_t dxProcessMessage(void) {
         settings.frameStartHook();
     }
     ReadInput(*library);
+    TakeFrameInput(*library);
     return library->input.quitRequested ? -1 : 0;
 }
 
