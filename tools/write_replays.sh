@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the committed recordings of tests/replays/ from a script of held
 # inputs, so what each one plays is readable here rather than in 3,000 lines.
-# Their digest files come from playing them (tools/replay.sh --digests) and
+# Their digest files come from playing them (tools/replay.sh FILE --digests OUT) and
 # looking at the frames; this script writes only the input.
 #
 #   tools/write_replays.sh [DIRECTORY]     (default: tests/replays)
