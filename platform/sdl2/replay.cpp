@@ -147,6 +147,9 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
                  std::string* reason) {
     script->frames.clear();
     script->keys.clear();
+    // One frame a line: reserved at once, a million-frame recording is not
+    // copied again and again as it grows.
+    script->frames.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     size_t lineNumber = 0;
     size_t start = 0;
     while (start < text.size() || lineNumber == 0) {
