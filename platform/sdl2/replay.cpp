@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 

@@ -3,6 +3,7 @@
 // frames, and a broken recording stops the game before it starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
