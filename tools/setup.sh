@@ -5,7 +5,7 @@
 set -euo pipefail
 
 play_packages=(
-    build-essential cmake pkg-config libsdl2-dev libpng-dev
+    build-essential cmake pkg-config libsdl2-dev libpng-dev libxxhash-dev
 )
 development_packages=(
     ninja-build clang clang-format libclang-rt-14-dev

@@ -54,7 +54,7 @@ step() { echo "== $* ($(date +%T))"; }
 
 # --- Packages -----------------------------------------------------------------
 step "packages"
-packages=(emscripten chromium cmake ninja-build build-essential dpkg-dev python3)
+packages=(emscripten chromium cmake ninja-build build-essential dpkg-dev python3 libxxhash-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

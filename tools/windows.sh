@@ -57,7 +57,7 @@ step() { echo "== $* ($(date +%T))"; }
 step "packages"
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
-    cmake ninja-build make googletest dpkg-dev
+    cmake ninja-build make googletest dpkg-dev libxxhash-dev
     xvfb xauth xdotool imagemagick
 )
 missing=()

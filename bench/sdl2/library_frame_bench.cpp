@@ -2,6 +2,9 @@
 //  - Draw: dxClearDrawScreen and the frame's 105 transparent draws.
 //  - Show: dxScreenFlip with pacing off (texture update and presentation).
 //  - Memset: one memset of the 640x480x2-byte back buffer.
+//  - Digest: the frame digest (XXH3 of the back buffer) written per frame
+//    when digests are asked for, beside the drawing it checks.
+//  - ParseMillionFrames: reading a recording of a million frames at start-up.
 // Headless in SDL's offscreen driver without 3D acceleration unless
 // SDL_VIDEODRIVER says otherwise. The art comes from bin/resource/bmp beside
 // the program, or --art=DIR.
@@ -96,6 +99,46 @@ void BM_LibraryMemsetBackBuffer(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LibraryMemsetBackBuffer)->Unit(benchmark::kMicrosecond);
+
+void BM_LibraryFrameDigest(benchmark::State& state) {
+    std::vector<Draw> draws;
+    std::string error;
+    if (!StartScene(&draws, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    DrawFrame(draws);
+    uint64_t digest = 0;
+    for (auto _ : state) {
+        digest ^= dxsdl::FrameDigest(dxsdl::BackBuffer());
+        benchmark::DoNotOptimize(digest);
+    }
+    dxDxLib_End();
+}
+BENCHMARK(BM_LibraryFrameDigest)->Unit(benchmark::kMicrosecond);
+
+// A million frames of varied input, as a long recording would hold them.
+void BM_ReplayParseMillionFrames(benchmark::State& state) {
+    std::string text(dxsdl::kReplayHeader);
+    text += '\n';
+    const char* const lines[] = {"0 0\n", "0 0 205\n", "8 0\n", "0 0 200 203 205 208\n",
+                                 "5 0 72 77\n"};
+    for (int i = 0; i < 1000000; ++i) {
+        text += lines[(i / 60) % 5];
+    }
+    dxsdl::ReplayScript script;
+    size_t badLine = 0;
+    std::string reason;
+    for (auto _ : state) {
+        if (!dxsdl::ParseReplay(text, &script, &badLine, &reason)) {
+            state.SkipWithError(reason.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(script.frames.data());
+    }
+    state.counters["frames"] = static_cast<double>(script.frames.size());
+}
+BENCHMARK(BM_ReplayParseMillionFrames)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

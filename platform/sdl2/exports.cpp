@@ -143,8 +143,16 @@ int32_t StartLibrary() {
     }
     auto made = std::make_unique<Library>(settings);
     std::string reason;
+    // A recording to replay is read whole first: a broken one fails the
+    // start, before any window opens, and never plays as something else.
+    if (!StartSession(made->session, SwitchesFromEnvironment(), &reason)) {
+        ReportLine(reason);
+        SDL_Quit();
+        return -1;
+    }
     if (!StartVideo(made->window, settings.mode, &reason)) {
         ReportLine(reason);
+        StopSession(made->session);
         SDL_Quit();
         return -1;
     }
@@ -152,6 +160,7 @@ int32_t StartLibrary() {
     if (made->backBuffer == nullptr) {
         ReportLine(reason);
         StopVideo(made->window);
+        StopSession(made->session);
         SDL_Quit();
         return -1;
     }
@@ -193,6 +202,7 @@ int32_t dxDxLib_End(void) {
         settings.shutdownHook();
     }
     StopInput(*library);
+    StopSession(library->session);
     SDL_FreeSurface(library->backBuffer);
     StopVideo(library->window);
 #ifdef DXLIBDLL_HAVE_PNG
@@ -256,6 +266,7 @@ int32_t dxScreenFlip(void) {
     }
     // What the loads before this frame left unsaid, said once.
     ReportLoadSummary(library->images);
+    DigestFrame(*library);
     PresentFrame(*library);
     return 0;
 }
@@ -271,6 +282,7 @@ int32_t dxProcessMessage(void) {
     if (AnswerQuitSignal()) {
         library->input.quitRequested = true;
     }
+    TakeFrameInput(*library);
     return library->input.quitRequested ? -1 : 0;
 }
 

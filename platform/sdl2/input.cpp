@@ -177,6 +177,9 @@ int32_t KeyboardBits(const Input& input) {
 }
 
 int32_t PadBits(const Input& input) {
+    if (input.padReplayed) {
+        return input.replayedPadBits;
+    }
     if (input.pad == nullptr) {
         return 0;
     }

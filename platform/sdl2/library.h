@@ -11,6 +11,8 @@
 //   input.cpp     the frame's events: keys, game pads, quit requests
 //   present.cpp   the window, showing the back buffer scaled in it, pacing
 //   signals.cpp   quit signals, and ending a game that cannot answer them
+//   replay.cpp    recording the frames' input, replaying a recording in place
+//                 of live input, a digest of every frame shown
 //
 // Tests and tools link the static variant (dxlibdll_sdl2) and may use
 // everything declared here; the game sees none of it.
@@ -21,8 +23,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dxsdl {
@@ -212,6 +216,9 @@ struct Input {
     SDL_GameController* pad = nullptr;  // read as pad 1
     SDL_JoystickID padId = -1;
     bool quitRequested = false;
+    // While a recording is replayed: pad 1's bits come from it, not the pad.
+    bool padReplayed = false;
+    int32_t replayedPadBits = 0;
 };
 
 // The key codes of dxCheckHitKey are PC keyboard scan-code numbers (0x01
@@ -320,6 +327,70 @@ struct Pacer {
 };
 
 // ---------------------------------------------------------------------------
+// Recording, replaying and frame digests (replay.cpp)
+//
+// A recording is text: the line "chaser-replay 1", then one line per frame,
+// "PAD QUIT KEYS": pad 1's bits, 1 when a quit request stands (else 0), and
+// the key codes held, ascending, each after a single space.
+
+inline constexpr std::string_view kReplayHeader = "chaser-replay 1";
+
+// One frame of a recording: its held keys are keys[firstKey, firstKey + keyCount).
+struct ReplayFrame {
+    uint32_t firstKey = 0;
+    uint16_t keyCount = 0;
+    uint8_t padBits = 0;
+    bool quit = false;
+};
+
+struct ReplayScript {
+    std::vector<ReplayFrame> frames;
+    std::vector<uint8_t> keys;
+};
+
+// Reads a whole recording. False with the number of the first bad line (from
+// 1) and the reason; a broken recording never plays as something else.
+bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine, std::string* reason);
+
+// The recording's line for the input as it stands, without the newline.
+std::string RecordLine(const Input& input);
+
+// The 64-bit XXH3 of the back buffer as RGB565 values, little-endian, rows
+// top to bottom with no padding, whatever the buffer's own depth and pitch.
+uint64_t FrameDigest(const SDL_Surface* backBuffer);
+
+// What the environment asks for: DXLIBDLL_RECORD, DXLIBDLL_REPLAY and
+// DXLIBDLL_DIGESTS name files; DXLIBDLL_UNPACED=1 shows frames at once.
+struct SessionSwitches {
+    std::string recordFile;
+    std::string replayFile;
+    std::string digestFile;
+    bool unpaced = false;
+};
+SessionSwitches SwitchesFromEnvironment();
+
+struct Session {
+    bool replaying = false;
+    std::string replayFile;
+    ReplayScript script;
+    size_t nextFrame = 0;       // the script's frame the next dxProcessMessage begins
+    bool quitReplayed = false;  // the quit request standing came from the recording
+    std::FILE* record = nullptr;
+    std::string recordFile;
+    std::FILE* digests = nullptr;
+    std::string digestFile;
+    uint64_t shownFrames = 0;
+    bool writeFailed = false;  // reported once
+    bool unpaced = false;
+};
+
+// Reads the replay and creates the files asked for. False with a reason (one
+// line naming the file, and for a replay the line) when any of it fails;
+// nothing is left open then.
+bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason);
+void StopSession(Session& session);
+
+// ---------------------------------------------------------------------------
 // The record
 
 // Runs at the start of every dxProcessMessage, before the events are handled,
@@ -349,6 +420,7 @@ struct Library {
     Input input;
     Window window;
     Pacer pacer;
+    Session session;
 };
 
 // ---------------------------------------------------------------------------
@@ -385,6 +457,13 @@ void CatchQuitSignals();
 void ReleaseQuitSignals();
 // True once a quit signal came; the game counts as told from then on.
 bool AnswerQuitSignal();
+
+// replay.cpp
+// A frame begins, its events read: a replay puts its line in place of the
+// live keys, pad and quit request; a recording gets the frame's line.
+void TakeFrameInput(Library& library);
+// A frame is about to be shown: its digest line, when digests are asked for.
+void DigestFrame(Library& library);
 
 // present.cpp
 // Starts SDL's video and opens the window for the mode. False with a reason

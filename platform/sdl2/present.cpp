@@ -699,7 +699,7 @@ void StartPacing(Library& library) {
 void ChoosePacingMethod(Library& library) {
     Pacer& pacer = library.pacer;
     RestartSchedule(library);
-    if (!library.settings.pacingEnabled) {
+    if (!library.settings.pacingEnabled || library.session.unpaced) {
         SetVsync(library.window, false);
         pacer.method = PacingMethod::Off;
         return;

@@ -1,0 +1,333 @@
+// Recording and replaying a session, and a digest of every frame shown.
+//
+// The game is deterministic: the same input gives the same frames. A
+// recording holds the input the game saw each frame (written as the frame
+// begins, at dxProcessMessage), so playing it back gives the same frames, and
+// the digests of those frames show it: on every platform, one line per frame.
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "library.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace dxsdl {
+
+namespace {
+
+// Codes of dxCheckHitKey, and the largest pad bits, that a line may hold.
+constexpr uint32_t kKeyCodes = 256;
+constexpr uint32_t kMaxPadBits = 255;
+
+// A decimal number at `pos` of at most `limit`, in its one spelling (no sign,
+// no leading zero); `pos` moves past it.
+bool ReadNumber(std::string_view line, size_t* pos, uint32_t limit, uint32_t* value) {
+    const size_t start = *pos;
+    size_t end = start;
+    while (end < line.size() && line[end] >= '0' && line[end] <= '9' && end - start < 10) {
+        ++end;
+    }
+    if (end == start || (line[start] == '0' && end - start > 1)) {
+        return false;
+    }
+    uint64_t number = 0;
+    for (size_t i = start; i < end; ++i) {
+        number = number * 10 + static_cast<uint64_t>(line[i] - '0');
+    }
+    if (number > limit) {
+        return false;
+    }
+    *value = static_cast<uint32_t>(number);
+    *pos = end;
+    return true;
+}
+
+bool ParseFrame(std::string_view line, ReplayScript* script, std::string* reason) {
+    ReplayFrame frame;
+    frame.firstKey = static_cast<uint32_t>(script->keys.size());
+    size_t pos = 0;
+    uint32_t pad = 0;
+    if (!ReadNumber(line, &pos, kMaxPadBits, &pad)) {
+        *reason = "the pad bits are not a number from 0 to 255";
+        return false;
+    }
+    uint32_t quit = 0;
+    if (pos >= line.size() || line[pos] != ' ' || (++pos, !ReadNumber(line, &pos, 1, &quit))) {
+        *reason = "the quit flag after the pad bits is not 0 or 1";
+        return false;
+    }
+    uint32_t previous = 0;
+    while (pos < line.size()) {
+        uint32_t code = 0;
+        if (line[pos] != ' ' || (++pos, !ReadNumber(line, &pos, kKeyCodes - 1, &code))) {
+            *reason = "a key code is not a number from 1 to 255 after a single space";
+            return false;
+        }
+        if (ScancodeForKeyCode(static_cast<int32_t>(code)) == SDL_SCANCODE_UNKNOWN) {
+            *reason = "key code " + std::to_string(code) + " names no key";
+            return false;
+        }
+        if (code <= previous) {
+            *reason = "the key codes are not in ascending order";
+            return false;
+        }
+        previous = code;
+        script->keys.push_back(static_cast<uint8_t>(code));
+    }
+    frame.padBits = static_cast<uint8_t>(pad);
+    frame.quit = quit == 1;
+    frame.keyCount = static_cast<uint16_t>(script->keys.size() - frame.firstKey);
+    script->frames.push_back(frame);
+    return true;
+}
+
+// The whole file, or false with the C library's reason.
+bool ReadWholeFile(const std::string& name, std::string* text, std::string* reason) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    char buffer[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text->append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        *reason = std::strerror(error);
+        return false;
+    }
+    return true;
+}
+
+std::FILE* CreateFile(const std::string& name, const char* what, std::string* reason) {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (file == nullptr) {
+        *reason = std::string("cannot create the ") + what + " file \"" + name +
+                  "\": " + std::strerror(errno);
+    }
+    return file;
+}
+
+// One line and its newline, flushed at once: a recording or the digests of a
+// game that crashes later still hold every frame up to it.
+void WriteLine(Session& session, std::FILE* file, const std::string& name, std::string line) {
+    line += '\n';
+    if (std::fwrite(line.data(), 1, line.size(), file) != line.size() || std::fflush(file) != 0) {
+        if (!session.writeFailed) {
+            session.writeFailed = true;
+            ReportLine("cannot write to \"" + name + "\": " + std::strerror(errno));
+        }
+    }
+}
+
+std::string Getenv(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+void Close(std::FILE*& file) {
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    file = nullptr;
+}
+
+}  // namespace
+
+bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
+                 std::string* reason) {
+    script->frames.clear();
+    script->keys.clear();
+    // One frame a line: reserved at once, a million-frame recording is not
+    // copied again and again as it grows.
+    script->frames.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+    size_t lineNumber = 0;
+    size_t start = 0;
+    while (start < text.size() || lineNumber == 0) {
+        ++lineNumber;
+        const size_t newline = text.find('\n', start);
+        const size_t end = newline == std::string_view::npos ? text.size() : newline;
+        std::string_view line = text.substr(start, end - start);
+        // Lines may end in CR LF, as an editor on Windows may save them.
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        start = newline == std::string_view::npos ? text.size() : newline + 1;
+        if (lineNumber == 1) {
+            if (line != kReplayHeader) {
+                *badLine = 1;
+                *reason = "not a recording (the first line is not \"" + std::string(kReplayHeader) +
+                          "\")";
+                return false;
+            }
+            continue;
+        }
+        if (!ParseFrame(line, script, reason)) {
+            *badLine = lineNumber;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string RecordLine(const Input& input) {
+    std::string line = std::to_string(JoypadBits(input, kInputPad1));
+    line += input.quitRequested ? " 1" : " 0";
+    for (uint32_t code = 1; code < kKeyCodes; ++code) {
+        if (KeyHeld(input, static_cast<int32_t>(code)) == 1) {
+            line += ' ';
+            line += std::to_string(code);
+        }
+    }
+    return line;
+}
+
+uint64_t FrameDigest(const SDL_Surface* backBuffer) {
+    const auto width = static_cast<size_t>(backBuffer->w);
+    const auto rowBytes = width * 2;
+    const auto* pixels = static_cast<const uint8_t*>(backBuffer->pixels);
+    const auto pitch = static_cast<size_t>(backBuffer->pitch);
+    const bool asStored =
+        backBuffer->format->BytesPerPixel == 2 && std::endian::native == std::endian::little;
+    if (asStored && pitch == rowBytes) {
+        return XXH3_64bits(pixels, rowBytes * static_cast<size_t>(backBuffer->h));
+    }
+    XXH3_state_t state;
+    XXH3_64bits_reset(&state);
+    std::vector<uint8_t> row(rowBytes);
+    for (int y = 0; y < backBuffer->h; ++y) {
+        const uint8_t* in = pixels + static_cast<size_t>(y) * pitch;
+        if (asStored) {
+            XXH3_64bits_update(&state, in, rowBytes);
+            continue;
+        }
+        for (size_t x = 0; x < width; ++x) {
+            uint32_t rgb565 = 0;
+            if (backBuffer->format->BytesPerPixel == 2) {
+                uint16_t pixel;
+                std::memcpy(&pixel, in + 2 * x, 2);
+                rgb565 = pixel;
+            } else {  // XRGB8888: the top bits of each channel
+                uint32_t pixel;
+                std::memcpy(&pixel, in + 4 * x, 4);
+                rgb565 =
+                    ((pixel >> 8) & 0xF800u) | ((pixel >> 5) & 0x07E0u) | ((pixel >> 3) & 0x1Fu);
+            }
+            row[2 * x] = static_cast<uint8_t>(rgb565 & 0xFF);
+            row[2 * x + 1] = static_cast<uint8_t>(rgb565 >> 8);
+        }
+        XXH3_64bits_update(&state, row.data(), rowBytes);
+    }
+    return XXH3_64bits_digest(&state);
+}
+
+SessionSwitches SwitchesFromEnvironment() {
+    SessionSwitches switches;
+    switches.recordFile = Getenv("DXLIBDLL_RECORD");
+    switches.replayFile = Getenv("DXLIBDLL_REPLAY");
+    switches.digestFile = Getenv("DXLIBDLL_DIGESTS");
+    switches.unpaced = Getenv("DXLIBDLL_UNPACED") == "1";
+    return switches;
+}
+
+bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason) {
+    session = Session{};
+    session.unpaced = switches.unpaced;
+    // The replay first: it is read whole before anything is created, so a
+    // broken one fails before a file is touched.
+    if (!switches.replayFile.empty()) {
+        std::string text;
+        std::string why;
+        size_t badLine = 1;
+        if (!ReadWholeFile(switches.replayFile, &text, &why) ||
+            !ParseReplay(text, &session.script, &badLine, &why)) {
+            *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
+                      ": " + why;
+            session = Session{};
+            return false;
+        }
+        session.replaying = true;
+        session.replayFile = switches.replayFile;
+    }
+    if (!switches.recordFile.empty()) {
+        session.record = CreateFile(switches.recordFile, "recording", reason);
+        if (session.record == nullptr) {
+            StopSession(session);
+            return false;
+        }
+        session.recordFile = switches.recordFile;
+        WriteLine(session, session.record, session.recordFile, std::string(kReplayHeader));
+    }
+    if (!switches.digestFile.empty()) {
+        session.digests = CreateFile(switches.digestFile, "digest", reason);
+        if (session.digests == nullptr) {
+            StopSession(session);
+            return false;
+        }
+        session.digestFile = switches.digestFile;
+    }
+    return true;
+}
+
+void StopSession(Session& session) {
+    Close(session.record);
+    Close(session.digests);
+    session = Session{};
+}
+
+void TakeFrameInput(Library& library) {
+    Session& session = library.session;
+    Input& input = library.input;
+    if (session.replaying) {
+        // Keys and pads come from the recording alone. A live quit request
+        // (the window closed, Ctrl-C) still stops the playback: the person
+        // watching it can always end it.
+        const bool liveQuit = input.quitRequested && !session.quitReplayed;
+        input.held.fill(false);
+        input.padReplayed = true;
+        if (session.nextFrame < session.script.frames.size()) {
+            const ReplayFrame& frame = session.script.frames[session.nextFrame++];
+            for (uint32_t i = 0; i < frame.keyCount; ++i) {
+                const uint8_t code = session.script.keys[frame.firstKey + i];
+                input.held[static_cast<size_t>(ScancodeForKeyCode(code))] = true;
+            }
+            input.replayedPadBits = frame.padBits;
+            input.quitRequested = liveQuit || frame.quit;
+        } else {
+            // After the last line a quit request stands.
+            input.replayedPadBits = 0;
+            input.quitRequested = true;
+        }
+        session.quitReplayed = input.quitRequested && !liveQuit;
+    }
+    if (session.record != nullptr) {
+        WriteLine(session, session.record, session.recordFile, RecordLine(input));
+    }
+}
+
+void DigestFrame(Library& library) {
+    Session& session = library.session;
+    if (session.digests == nullptr) {
+        return;
+    }
+    ++session.shownFrames;
+    char hex[17];
+    const uint64_t digest = FrameDigest(library.backBuffer);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (int i = 0; i < 16; ++i) {
+        hex[i] = kDigits[(digest >> (60 - 4 * i)) & 0xF];
+    }
+    hex[16] = '\0';
+    WriteLine(session, session.digests, session.digestFile,
+              std::to_string(session.shownFrames) + " " + hex);
+}
+
+}  // namespace dxsdl
