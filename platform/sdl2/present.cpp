@@ -722,9 +722,8 @@ void PresentFrame(Library& library) {
     // An unpaced replay runs as fast as it can, but still gives the browser
     // control now and then so the page stays alive and the canvas is shown.
     if (library.session.unpaced) {
-        static unsigned framesSinceYield = 0;
-        if (++framesSinceYield == 32) {
-            framesSinceYield = 0;
+        if (++pacer.unpacedSinceYield == 32) {
+            pacer.unpacedSinceYield = 0;
             emscripten_sleep(0);
         }
         ShowBackBuffer(library.window, library.backBuffer);
