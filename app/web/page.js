@@ -120,9 +120,76 @@
         showStatus('Loading…');
       }
     },
-    onExit: (status) => showEnd(status, status === 0 ? '' : errorLines.join('\n')),
-    onAbort: (what) => showEnd(null, [...errorLines, String(what)].join('\n')),
+    onExit: (status) => {
+      showDigests();
+      showEnd(status, status === 0 ? '' : errorLines.join('\n'));
+      document.title = 'ended ' + status;
+    },
+    onAbort: (what) => {
+      showDigests();
+      showEnd(null, [...errorLines, String(what)].join('\n'));
+      document.title = 'ended none';
+    },
+    preRun: [setReplaySwitches],
   };
+
+  // index.html?replay=URL&digests=1&unpaced=1 plays a recorded session from
+  // the same site instead of the keys, writes a digest of every frame shown
+  // and runs as fast as it can; the digests appear in <pre id="digests"> when
+  // the game ends, line for line as the program wrote them.
+  const query = new URLSearchParams(window.location.search);
+  const replayFile = '/session.replay';
+  const digestFile = '/session.digests';
+  const wantsDigests = query.get('digests') === '1';
+
+  function setReplaySwitches() {
+    const module = window.Module;
+    if (wantsDigests) {
+      module.ENV.DXLIBDLL_DIGESTS = digestFile;
+    }
+    if (query.get('unpaced') === '1') {
+      module.ENV.DXLIBDLL_UNPACED = '1';
+    }
+    const replay = query.get('replay');
+    if (replay === null) {
+      return;
+    }
+    // Only from this site: a page address cannot make the game fetch from elsewhere.
+    const source = new URL(replay, window.location.href);
+    if (source.origin !== window.location.origin) {
+      errorLines.push('The replay must come from this site: ' + replay);
+      module.ENV.DXLIBDLL_REPLAY = replayFile;
+      return;
+    }
+    module.addRunDependency('replay');
+    fetch(source).then((response) => {
+      if (!response.ok) {
+        throw new Error('HTTP ' + response.status);
+      }
+      return response.arrayBuffer();
+    }).then((body) => {
+      module.FS.writeFile(replayFile, new Uint8Array(body));
+    }).catch((error) => {
+      // No file written: the game reports the replay it cannot open and ends.
+      errorLines.push('Could not fetch the replay ' + replay + ': ' + error.message);
+    }).finally(() => {
+      module.ENV.DXLIBDLL_REPLAY = replayFile;
+      module.removeRunDependency('replay');
+    });
+  }
+
+  function showDigests() {
+    if (!wantsDigests) {
+      return;
+    }
+    const digests = document.getElementById('digests');
+    try {
+      digests.textContent = window.Module.FS.readFile(digestFile, { encoding: 'utf8' });
+    } catch {
+      digests.textContent = '';
+    }
+    digests.hidden = false;
+  }
 
   // The program's end unwinds the game's stack by throwing emscripten's
   // ExitStatus out of the browser's callback: that is the normal end of the

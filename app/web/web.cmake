@@ -24,7 +24,9 @@ target_link_options(chaser PRIVATE
     -sENVIRONMENT=web
     -sINITIAL_MEMORY=33554432
     -sALLOW_MEMORY_GROWTH=1
-    -sEXPORTED_RUNTIME_METHODS=['FS']
+    # FS and ENV: the page writes a replay into the file system and sets the
+    # switches that play it before the game starts (page.js).
+    -sEXPORTED_RUNTIME_METHODS=['FS','ENV']
     # The art as the game expects it: resource/bmp under the working directory.
     "SHELL:--preload-file ${GAME_ART_DIR}@/resource/bmp"
 )

@@ -323,7 +323,8 @@ struct Pacer {
     FrameSchedule schedule;
     DisplayFramePacer displayFrames;  // a web page's animation frames
     VsyncCheck vsyncCheck;
-    bool vsyncDistrusted = false;  // proved not to pace: the timer for good
+    bool vsyncDistrusted = false;    // proved not to pace: the timer for good
+    uint32_t unpacedSinceYield = 0;  // a web page's unpaced frames since it last gave way
 };
 
 // ---------------------------------------------------------------------------

@@ -719,6 +719,16 @@ void ChoosePacingMethod(Library& library) {
 void PresentFrame(Library& library) {
     Pacer& pacer = library.pacer;
 #ifdef __EMSCRIPTEN__
+    // An unpaced replay runs as fast as it can, but still gives the browser
+    // control now and then so the page stays alive and the canvas is shown.
+    if (library.session.unpaced) {
+        if (++pacer.unpacedSinceYield == 32) {
+            pacer.unpacedSinceYield = 0;
+            emscripten_sleep(0);
+        }
+        ShowBackBuffer(library.window, library.backBuffer);
+        return;
+    }
     // Shown at the first animation frame at or after the frame's deadline.
     for (;;) {
         const double startMs = std::max(WaitForAnimationFrame(), 0.0);
