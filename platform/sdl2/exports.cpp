@@ -134,9 +134,12 @@ namespace {
 int32_t StartLibrary() {
     // Our caller has its own main; SDL need not have wrapped it.
     SDL_SetMainReady();
+#ifndef _WIN32
     // Quit signals are ours to handle (signals.cpp): SDL's handlers could not
-    // end a game whose display stopped answering.
+    // end a game whose display stopped answering. On Windows SDL keeps its own,
+    // which turn Ctrl+C and a closed console into a quit request.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+#endif
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         ReportLine(std::string("cannot start SDL: ") + SDL_GetError());
         return -1;
