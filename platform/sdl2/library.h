@@ -10,6 +10,7 @@
 //                 conversion to the back buffer's format, the handle table
 //   input.cpp     the frame's events: keys, game pads, quit requests
 //   present.cpp   the window, showing the back buffer scaled in it, pacing
+//   desktop.cpp   what the desktop does for the window (X11 asked directly)
 //   signals.cpp   quit signals, and ending a game that cannot answer them
 //   replay.cpp    recording the frames' input, replaying a recording in place
 //                 of live input, a digest of every frame shown
@@ -241,6 +242,9 @@ struct Window {
     int windowedY = 0;
     int windowedWidth = 0;
     int windowedHeight = 0;
+    // Fullscreen made by hand, where nothing on the desktop answers SDL's
+    // request: a borderless window over the whole display.
+    bool coversDisplay = false;
 };
 
 // Where the back buffer goes in an output of this size: scaled by the largest
@@ -475,6 +479,10 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason);
 void StopVideo(Window& window);
 // Borderless desktop fullscreen, or back to the window as it was.
 void ToggleFullscreen(Window& window);
+// desktop.cpp
+// Whether the desktop makes a window fullscreen when SDL asks: false on an X
+// server with no window manager that takes windows fullscreen.
+bool DesktopTakesWindowFullscreen(SDL_Window* window);
 // After SDL_RENDER_DEVICE_RESET: the renderer's textures are gone.
 void RebuildTexture(Window& window);
 // Takes up the mode's rate and picks the pacing method for the display the

@@ -544,6 +544,13 @@ void ToggleFullscreen(Window& window) {
     if (window.window == nullptr) {
         return;
     }
+    if (window.coversDisplay) {
+        window.coversDisplay = false;
+        SDL_SetWindowBordered(window.window, SDL_TRUE);
+        SDL_SetWindowSize(window.window, window.windowedWidth, window.windowedHeight);
+        SDL_SetWindowPosition(window.window, window.windowedX, window.windowedY);
+        return;
+    }
     if ((SDL_GetWindowFlags(window.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
         SDL_WINDOW_FULLSCREEN_DESKTOP) {
         SDL_SetWindowFullscreen(window.window, 0);
@@ -554,7 +561,23 @@ void ToggleFullscreen(Window& window) {
     }
     SDL_GetWindowPosition(window.window, &window.windowedX, &window.windowedY);
     SDL_GetWindowSize(window.window, &window.windowedWidth, &window.windowedHeight);
-    SDL_SetWindowFullscreen(window.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (DesktopTakesWindowFullscreen(window.window)) {
+        SDL_SetWindowFullscreen(window.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    // Nobody would answer SDL's request, and SDL would go on taking the
+    // window to be the display's size: cover the display with the window
+    // itself, which needs nobody's consent.
+    SDL_Rect bounds;
+    const int display = SDL_GetWindowDisplayIndex(window.window);
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) {
+        return;
+    }
+    window.coversDisplay = true;
+    SDL_SetWindowBordered(window.window, SDL_FALSE);
+    SDL_SetWindowPosition(window.window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window.window, bounds.w, bounds.h);
+    SDL_RaiseWindow(window.window);
 }
 
 void RebuildTexture(Window& window) {

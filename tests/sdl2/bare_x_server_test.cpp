@@ -1,0 +1,214 @@
+// Alt+Enter on an X server with no window manager (a kiosk, a bare X session,
+// Xvfb): nobody answers a request to go fullscreen, so the library covers the
+// display with the window itself. The picture is read back from the X
+// server's own screen, where a player would see it.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "library_fixture.h"
+
+// After everything else: the X headers' macros (None, Bool, ...) would break
+// the test framework's own names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace dxtest {
+namespace {
+
+constexpr int kDisplayWidth = 1280;
+constexpr int kDisplayHeight = 1024;
+
+// An Xvfb of its own, on a display number it picks itself.
+class VirtualDisplay {
+  public:
+    VirtualDisplay() {
+        int channel[2];
+        if (pipe(channel) != 0) {
+            return;
+        }
+        const std::string screen =
+            std::to_string(kDisplayWidth) + "x" + std::to_string(kDisplayHeight) + "x24";
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(channel[0]);
+            const std::string fd = std::to_string(channel[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(channel[1]);
+        char digits[16] = {};
+        const ssize_t got = pid_ > 0 ? read(channel[0], digits, sizeof digits - 1) : 0;
+        close(channel[0]);
+        if (got > 0) {
+            name_ = ":" + std::string(digits, static_cast<size_t>(got));
+            while (!name_.empty() && (name_.back() == '\n' || name_.back() == ' ')) {
+                name_.pop_back();
+            }
+        }
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    // Empty when Xvfb could not be started.
+    const std::string& name() const { return name_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// Sets an environment variable for the test's length.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The smallest rectangle holding every pixel of the display that is not black.
+SDL_Rect LitArea(Display* display) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kDisplayWidth,
+                              kDisplayHeight, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        ADD_FAILURE() << "cannot read the display back";
+        return {};
+    }
+    int left = kDisplayWidth, top = kDisplayHeight, right = -1, bottom = -1;
+    for (int y = 0; y < kDisplayHeight; ++y) {
+        for (int x = 0; x < kDisplayWidth; ++x) {
+            if ((XGetPixel(image, x, y) & 0xFFFFFF) != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    XDestroyImage(image);
+    return right < 0 ? SDL_Rect{} : SDL_Rect{left, top, right - left + 1, bottom - top + 1};
+}
+
+void PressAltEnter() {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    event.key.keysym.sym = SDLK_RETURN;
+    event.key.keysym.mod = KMOD_LALT;
+    event.key.windowID = SDL_GetWindowID(dxsdl::VideoWindow());
+    ASSERT_EQ(1, SDL_PushEvent(&event));
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    ASSERT_EQ(1, SDL_PushEvent(&event));
+    ASSERT_EQ(0, dxProcessMessage());
+}
+
+// A frame of solid white, shown; then where it landed on the display.
+SDL_Rect ShowWhiteFrame(Display* display) {
+    SDL_Surface* screen = dxsdl::BackBuffer();
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 255, 255));
+    // Two frames: the first may still meet the window's old framebuffer.
+    dxScreenFlip();
+    dxScreenFlip();
+    XSync(display, False);
+    return LitArea(display);
+}
+
+// What a window manager that follows the desktop conventions puts on the
+// root window: a live check window naming itself, and fullscreen among the
+// states it supports. Nothing here acts on a request; only the claim counts.
+void ClaimAWindowManager(Display* display) {
+    const ::Window root = DefaultRootWindow(display);
+    const ::Window check = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    const Atom checkAtom = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    for (::Window on : {root, check}) {
+        XChangeProperty(display, on, checkAtom, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&check), 1);
+    }
+    const Atom states[] = {XInternAtom(display, "_NET_WM_STATE", False),
+                           XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)};
+    XChangeProperty(display, root, XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(states), 2);
+    XSync(display, False);
+}
+
+void ExpectRect(const SDL_Rect& expected, const SDL_Rect& actual, const char* when) {
+    EXPECT_EQ(expected.x, actual.x) << when;
+    EXPECT_EQ(expected.y, actual.y) << when;
+    EXPECT_EQ(expected.w, actual.w) << when;
+    EXPECT_EQ(expected.h, actual.h) << when;
+}
+
+TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
+    VirtualDisplay server;
+    if (server.name().empty()) {
+        GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
+    }
+    ScopedEnv display("DISPLAY", server.name().c_str());
+    ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+    Display* x = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(nullptr, x);
+
+    ASSERT_EQ(0, dxSetGraphMode(640, 480, 16, 60));
+    ASSERT_EQ(0, dxDxLib_Init());
+    dxsdl::SetPacingEnabled(false);
+    ASSERT_EQ(0, dxSetDrawScreen(-2));
+
+    // Windowed: 640x480 (nine tenths of 1024 rows fit one whole 480), centred.
+    const SDL_Rect windowed{320, 272, 640, 480};
+    ExpectRect(windowed, ShowWhiteFrame(x), "windowed");
+
+    // Fullscreen: the whole display, the picture at twice its size in the
+    // middle. Left to SDL's request it stayed a 640x480 window showing the
+    // top left of a picture laid out for 1280x1024.
+    PressAltEnter();
+    ExpectRect({0, 32, 1280, 960}, ShowWhiteFrame(x), "fullscreen");
+
+    PressAltEnter();
+    ExpectRect(windowed, ShowWhiteFrame(x), "back to the window");
+
+    // Where a window manager says it takes windows fullscreen, the request
+    // is its to answer, through SDL.
+    ClaimAWindowManager(x);
+    PressAltEnter();
+    EXPECT_EQ(static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP),
+              SDL_GetWindowFlags(dxsdl::VideoWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+    PressAltEnter();
+    EXPECT_EQ(0u, SDL_GetWindowFlags(dxsdl::VideoWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+
+    dxsdl::SetPacingEnabled(true);
+    EXPECT_EQ(0, dxDxLib_End());
+    XCloseDisplay(x);
+}
+
+}  // namespace
+}  // namespace dxtest
