@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -43,14 +44,23 @@ class VirtualDisplay {
             _exit(127);
         }
         close(channel[1]);
-        char digits[16] = {};
-        const ssize_t got = pid_ > 0 ? read(channel[0], digits, sizeof digits - 1) : 0;
-        close(channel[0]);
-        if (got > 0) {
-            name_ = ":" + std::string(digits, static_cast<size_t>(got));
-            while (!name_.empty() && (name_.back() == '\n' || name_.back() == ' ')) {
-                name_.pop_back();
+        // Xvfb writes the number and the line's end separately, and ends
+        // itself if the second write finds the pipe closed: read to the end
+        // of the line.
+        char c = 0;
+        while (pid_ > 0 && name_.size() < 16) {
+            const ssize_t got = read(channel[0], &c, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
             }
+            if (got <= 0 || c == '\n') {
+                break;
+            }
+            name_ += c;
+        }
+        close(channel[0]);
+        if (!name_.empty()) {
+            name_.insert(0, ":");
         }
     }
     ~VirtualDisplay() {
