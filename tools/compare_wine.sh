@@ -13,19 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 examples=${1:-3}
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. tools/packages.sh
+install_missing g++-mingw-w64-x86-64-posix wine wine64
 
 work=build/compare-wine
 mkdir -p "$work"

@@ -9,13 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! dpkg-query -W -f='${Status}' libicu-dev 2>/dev/null | grep -q "install ok installed"; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends \
-        libicu-dev pkg-config g++ clang-format
-fi
+. tools/packages.sh
+install_missing libicu-dev pkg-config g++ clang-format
 
 work=build/cp932_weights
 mkdir -p "$work"

@@ -40,28 +40,13 @@ done
 
 jobs=$(nproc)
 dist=$root/dist
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-fi
+. tools/packages.sh
 step() { echo "== $* ($(date +%T))"; }
 
 # --- Packages -----------------------------------------------------------------
 step "packages"
 tools/setup.sh
-packages=(dpkg-dev lintian desktop-file-utils appstream binutils file unzip gzip)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get -o DPkg::Lock::Timeout=600 update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y \
-        --no-install-recommends "${missing[@]}"
-fi
+install_missing dpkg-dev lintian desktop-file-utils appstream binutils file unzip gzip
 
 # --- Version ------------------------------------------------------------------
 # The release's number from the top CMakeLists.txt. The commit tagged
@@ -200,10 +185,10 @@ fi
 echo "no file holds $root"
 
 step "check: install, play from /, remove"
-if dpkg-query -W -f='${Status}' chaser 2>/dev/null | grep -q "install ok installed"; then
-    $sudo apt-get -o DPkg::Lock::Timeout=600 remove -y chaser >/dev/null
+if package_installed chaser; then
+    apt_get remove -y chaser >/dev/null
 fi
-DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y "$deb"
+apt_get install -y "$deb"
 dpkg-query -L chaser >"$work/installed"
 status=0
 play_then_signal / 3 TERM env PATH="/usr/games:$PATH" SDL_VIDEODRIVER=offscreen \
@@ -214,7 +199,7 @@ if [ -s "$work/stderr" ]; then
     fail "the installed game complained (art not found?)"
 fi
 echo "the installed game played from / and ended with status 0"
-$sudo apt-get -o DPkg::Lock::Timeout=600 remove -y chaser
+apt_get remove -y chaser
 left=""
 while IFS= read -r path; do
     [ -e "$path" ] || continue

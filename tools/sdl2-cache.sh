@@ -10,8 +10,8 @@
 # half way leaves no directory of that name, since the finished prefix is moved
 # into place in one step.
 #
-# The caller defines `sudo` ("" or "sudo") and may set apt_updated=1 after its
-# own apt-get update.
+# The caller sources tools/packages.sh first (for `sudo`, apt_get and
+# apt_updated).
 
 sdl2_cache_root() {
     echo "${XDG_CACHE_HOME:-$HOME/.cache}/chaser"
@@ -58,7 +58,7 @@ sdl2_source_version() {
     local version
     version=$(apt-cache showsrc libsdl2 2>/dev/null | awk '$1 == "Version:" { print $2; exit }')
     if [ -z "$version" ] && [ "${apt_updated:-0}" -eq 0 ]; then
-        $sudo apt-get update >&2
+        apt_get update >&2
         apt_updated=1
         version=$(apt-cache showsrc libsdl2 2>/dev/null | awk '$1 == "Version:" { print $2; exit }')
     fi

@@ -19,21 +19,5 @@ if [ "${1:-}" != "--play" ]; then
     packages+=("${development_packages[@]}")
 fi
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-fi
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+. "$(dirname "$0")/packages.sh"
+install_missing "${packages[@]}"

@@ -10,11 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 
-if ! command -v valgrind >/dev/null; then
-    sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    $sudo apt-get install -y valgrind
-fi
+. tools/packages.sh
+install_missing valgrind
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target chaser dxlibdll art >/dev/null
 

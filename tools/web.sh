@@ -46,31 +46,16 @@ esac
 build=$root/build/web
 site=$build/site
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-fi
+. "$root/tools/packages.sh"
 step() { echo "== $* ($(date +%T))"; }
 
 # --- Packages -----------------------------------------------------------------
 step "packages"
 packages=(emscripten chromium cmake ninja-build build-essential dpkg-dev python3 libxxhash-dev)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
 # Any Node.js and npm will do (the machine may have its own); Debian's otherwise.
-if [ ! -x /usr/bin/node ]; then missing+=(nodejs); fi
-if ! command -v npm >/dev/null; then missing+=(npm); fi
-apt_updated=0
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update
-    apt_updated=1
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+if [ ! -x /usr/bin/node ]; then packages+=(nodejs); fi
+if ! command -v npm >/dev/null; then packages+=(npm); fi
+install_missing "${packages[@]}"
 
 # Debian's emcc finds its JavaScript modules through NODE_PATH and runs on
 # Debian's python (another one may come first on PATH).

@@ -46,10 +46,7 @@ toolchain_compiler=x86_64-w64-mingw32-gcc-posix
 build=$root/build/mingw
 wine=/usr/lib/wine/wine64
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-fi
+. "$root/tools/packages.sh"
 
 step() { echo "== $* ($(date +%T))"; }
 
@@ -60,19 +57,7 @@ packages=(
     cmake ninja-build make googletest dpkg-dev libxxhash-dev
     xvfb xauth xdotool imagemagick
 )
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-apt_updated=0
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update
-    apt_updated=1
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
 # --- SDL2 for Windows ---------------------------------------------------------
 # Debian packages SDL2 for Linux only, but its source builds for Windows with
