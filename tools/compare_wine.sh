@@ -15,6 +15,7 @@ examples=${1:-3}
 
 . tools/packages.sh
 install_missing g++-mingw-w64-x86-64-posix wine wine64
+ensure_locale ja_JP.UTF-8
 
 work=build/compare-wine
 mkdir -p "$work"

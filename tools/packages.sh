@@ -37,3 +37,18 @@ install_missing() {
     apt_updated=1
     apt_get install -y --no-install-recommends "${missing[@]}"
 }
+
+# Makes a locale such as ja_JP.UTF-8 available when the system lacks it. Wine
+# takes its Windows code page from the locale's name alone, but names files
+# outside ASCII only through a locale the system really has.
+ensure_locale() {
+    local name=$1 language=${1%%.*} charset=${1#*.}
+    local listed
+    listed="$language.$(tr -d '-' <<<"$charset" | tr '[:upper:]' '[:lower:]')"
+    if locale -a 2>/dev/null | grep -qixF "$listed"; then
+        return 0
+    fi
+    install_missing locales
+    echo "Making the locale $name"
+    $sudo localedef -i "$language" -f "$charset" "$name"
+}

@@ -58,6 +58,8 @@ packages=(
     xvfb xauth xdotool imagemagick
 )
 install_missing "${packages[@]}"
+# The tests run under wine with a Japanese system locale (code page 932).
+ensure_locale ja_JP.UTF-8
 
 # --- SDL2 for Windows ---------------------------------------------------------
 # Debian packages SDL2 for Linux only, but its source builds for Windows with

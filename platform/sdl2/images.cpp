@@ -27,6 +27,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+// Only the code page conversions: <windows.h> would rename LoadImage.
+#include <windef.h>
+#include <winnls.h>
 #endif
 
 namespace dxsdl {
@@ -264,6 +268,36 @@ bool IsAbsolute(const std::string& name) {
     return false;
 }
 
+#ifdef _WIN32
+// Paths inside the library are UTF-8, as SDL gives the executable's folder.
+// Windows' narrow file calls would read them in the ANSI code page, which
+// cannot spell every folder a player's files may be in (a user name in
+// another script): files are opened by their wide names.
+fs::path NativePath(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// A name from the game, in the ANSI code page as Windows' own narrow calls
+// take it, as UTF-8; unchanged when it does not convert.
+std::string AnsiToUtf8(const char* name) {
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (wideLength <= 0) {
+        return name;
+    }
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), wideLength);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return name;
+    }
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), length, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(length - 1));  // without the terminator
+    return utf8;
+}
+#endif
+
 // What looking a path up found: it, nothing of that name (or a folder on the
 // way missing), or an error that says more than "not there".
 enum class Lookup { Found, Missing, Error };
@@ -290,7 +324,7 @@ Lookup Probe(const std::string& path, std::string* reason) {
     }
 #else
     std::error_code error;
-    if (fs::exists(fs::path(path), error)) {
+    if (fs::exists(NativePath(path), error)) {
         return Lookup::Found;
     }
     if (!error || error == std::errc::no_such_file_or_directory) {
@@ -370,13 +404,14 @@ struct FileCloser {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason) {
     std::error_code error;
-    const fs::file_status status = fs::status(fs::path(path), error);
+    const fs::path native = NativePath(path);
+    const fs::file_status status = fs::status(native, error);
     if (error) {
         *reason = "cannot read it: " + error.message();
         return false;
     }
     const bool regular = fs::is_regular_file(status);
-    const uintmax_t size = regular ? fs::file_size(fs::path(path), error) : 0;
+    const uintmax_t size = regular ? fs::file_size(native, error) : 0;
     if (error) {
         *reason = "cannot read it: " + error.message();
         return false;
@@ -384,7 +419,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
     if (!CheckKindAndSize(fs::is_directory(status), regular, size, reason)) {
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(_wfopen(native.c_str(), L"rb"));
     if (!file) {
         *reason = std::string("cannot open it: ") + std::strerror(errno);
         return false;
@@ -884,8 +919,13 @@ int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat
     if (fileName == nullptr) {
         return Fail(table, "(null)", "no file name given");
     }
-    // Names are shown as this system writes paths.
+    // Names are shown as this system writes paths. On Windows they become
+    // UTF-8 first, as a trail byte of a two-byte character may be a backslash.
+#ifdef _WIN32
+    const std::string name = NormalizeSeparators(AnsiToUtf8(fileName).c_str());
+#else
     const std::string name = NormalizeSeparators(fileName);
+#endif
     try {
         return LoadOrFail(table, name, targetFormat);
     } catch (const std::bad_alloc&) {

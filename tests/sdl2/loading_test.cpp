@@ -165,6 +165,23 @@ TEST_F(LoadingTest, RelativeNamesFallBackToTheExecutablesDirectory) {
     ExpectDrawn(handle, 2, 2, [](int, int) { return Rgba{255, 255, 0, 255}; });
 }
 
+// A player's folders may be named in any script (a user name, a downloads
+// folder): the executable's folder, UTF-8 inside the library, is found
+// whatever code page the system uses for narrow names.
+TEST_F(LoadingTest, TheExecutablesFolderMayBeNamedInAnyScript) {
+    const fs::path folder = dir_.path() / fs::path(u8"Jos\u00e9 \u65e5\u672c \u0416");
+    fs::create_directories(folder / "art");
+    const std::u8string utf8 = folder.u8string();
+    const std::string base(utf8.begin(), utf8.end());
+    WriteSolidBmp(base + "/art/x.bmp", 2, 1, Rgba{255, 0, 255, 255});
+    dxsdl::ImageTable table;
+    table.executableDirectory = base + "/";
+    WorkingDirectory elsewhere(dir_.path());
+    ASSERT_EQ(0, dxsdl::LoadImage(table, "art\\x.bmp", SDL_PIXELFORMAT_RGB565));
+    EXPECT_EQ(2, table.images[0].width);
+    EXPECT_EQ(1, table.images[0].height);
+}
+
 // An installed game: bin/chaser (or games/chaser) with its art under
 // share/chaser/, started from anywhere.
 TEST_F(LoadingTest, RelativeNamesFallBackToTheInstallsDataFolder) {
