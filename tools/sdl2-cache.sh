@@ -78,7 +78,12 @@ sdl2_source_dir() {
         echo "== fetching SDL2's source ($version)" >&2
         rm -rf "$dir"
         mkdir -p "$dir"
-        (cd "$dir" && apt-get source "libsdl2=$version" >&2)
+        # Called inside $(...), where bash drops `set -e`: each step that can
+        # fail says so itself, and only a whole fetch is marked complete.
+        (cd "$dir" && apt-get source "libsdl2=$version" >&2) || {
+            rm -rf "$dir"
+            return 1
+        }
         touch "$dir/.complete"
     fi
     local tree
@@ -98,8 +103,8 @@ sdl2_cached_build() {
     local target=$1 toolchain=$2 compiler=$3
     shift 4
     local version key dir
-    sdl2_ensure_deb_src
-    version=$(sdl2_source_version)
+    sdl2_ensure_deb_src || return 1
+    version=$(sdl2_source_version) || return 1
     key=$({
         printf '%s\n' "$@"
         cat "$toolchain"
@@ -112,7 +117,7 @@ sdl2_cached_build() {
         return 0
     fi
     local source work started
-    source=$(sdl2_source_dir "$version")
+    source=$(sdl2_source_dir "$version") || return 1
     mkdir -p "$(sdl2_cache_root)"
     work=$(mktemp -d "$(sdl2_cache_root)/building-$target.XXXXXX")
     started=$(date +%s)
@@ -127,7 +132,10 @@ sdl2_cached_build() {
         return 1
     }
     mkdir -p "$dir"
-    mv "$work/stage$dir/prefix" "$dir/prefix"
+    mv "$work/stage$dir/prefix" "$dir/prefix" || {
+        rm -rf "$work"
+        return 1
+    }
     rm -rf "$work"
     echo "== SDL2 for $target built in $(($(date +%s) - started)) s" >&2
     echo "$dir/prefix"
