@@ -479,10 +479,6 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason);
 void StopVideo(Window& window);
 // Borderless desktop fullscreen, or back to the window as it was.
 void ToggleFullscreen(Window& window);
-// desktop.cpp
-// Whether the desktop makes a window fullscreen when SDL asks: false on an X
-// server with no window manager that takes windows fullscreen.
-bool DesktopTakesWindowFullscreen(SDL_Window* window);
 // After SDL_RENDER_DEVICE_RESET: the renderer's textures are gone.
 void RebuildTexture(Window& window);
 // Takes up the mode's rate and picks the pacing method for the display the
@@ -492,6 +488,11 @@ void ChoosePacingMethod(Library& library);
 // Shows the back buffer at the frame's turn: the one step that puts a frame
 // on the screen, called once per frame by dxScreenFlip.
 void PresentFrame(Library& library);
+
+// desktop.cpp
+// Whether the desktop makes a window fullscreen when SDL asks: false on an X
+// server with no window manager that takes windows fullscreen.
+bool DesktopTakesWindowFullscreen(SDL_Window* window);
 
 // ---------------------------------------------------------------------------
 // The view of tests and measuring tools (exports.cpp)
