@@ -16,11 +16,24 @@ seconds=${2:-20}
 cpu_target=10
 rss_target_kb=$((32 * 1024))
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to descriptor 3: a
+# display number of our choosing could be another server's, and the figures
+# would then be another game's.
+work=$(mktemp -d)
+pid=""
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-sleep 1
+trap 'kill $pid "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 1 100); do
+    if [ -s "$work/display" ]; then break; fi
+    sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+fi
+display=:$(tr -dc 0-9 <"$work/display")
 
 DISPLAY=$display "$game" 2>/dev/null &
 pid=$!
@@ -40,6 +53,7 @@ end_ticks=$(cpu_ticks)
 end_ns=$(date +%s%N)
 kill -TERM "$pid"
 wait "$pid" || true
+pid=""
 
 cpu=$(awk -v t=$((end_ticks - start_ticks)) -v hz="$ticks" -v ns=$((end_ns - start_ns)) \
     'BEGIN { printf "%.1f", 100 * (t / hz) / (ns / 1e9) }')
