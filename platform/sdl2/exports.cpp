@@ -10,7 +10,8 @@
 #include "dxlibdll.h"
 #include "library.h"
 
-#ifdef DXLIBDLL_HAVE_PNG
+#if defined(DXLIBDLL_HAVE_PNG) && !defined(DXLIBDLL_HAVE_LIBPNG)
+#define DXLIBDLL_PNG_THROUGH_SDL_IMAGE 1
 #include <SDL_image.h>
 #endif
 
@@ -168,7 +169,7 @@ int32_t StartLibrary() {
         return -1;
     }
     StartInput(*made);
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_PNG_THROUGH_SDL_IMAGE
     IMG_Init(IMG_INIT_PNG);
 #endif
     made->images.executableDirectory = ExecutableDirectory();
@@ -208,7 +209,7 @@ int32_t dxDxLib_End(void) {
     StopSession(library->session);
     SDL_FreeSurface(library->backBuffer);
     StopVideo(library->window);
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_PNG_THROUGH_SDL_IMAGE
     IMG_Quit();
 #endif
     SDL_Quit();

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_TESTS_WRITE_PNG
 #include <SDL_image.h>
 #endif
 
@@ -280,7 +280,7 @@ TEST_F(LoadingTest, LoadingBeforeStartUpFails) {
     EXPECT_NE(std::string::npos, errors.find("not started")) << errors;
 }
 
-#ifdef DXLIBDLL_HAVE_PNG
+#ifdef DXLIBDLL_TESTS_WRITE_PNG
 
 TEST_F(LoadingTest, ReadsPngWithItsTransparency) {
     // Opaque colours, pure black, and a see-through pixel of another colour.
@@ -330,7 +330,7 @@ TEST_F(LoadingTest, DamagedPngsAreRefused) {
     ExpectRefused(dir_.File("huge.png"), "100000 x 100000");
 }
 
-#endif  // DXLIBDLL_HAVE_PNG
+#endif  // DXLIBDLL_TESTS_WRITE_PNG
 
 }  // namespace
 }  // namespace dxtest
