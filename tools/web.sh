@@ -97,7 +97,9 @@ if ! cmp -s "$root/tools/web/package-lock.json" "$npm_dir/package-lock.json" ||
     (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 export NODE_PATH=$npm_dir/node_modules
-export CHASER_WEB_SITE=$site
+# The site the tests, figures and screenshot use: the build's own, unless the
+# caller names another copy (tools/release.sh, the unpacked web zip).
+export CHASER_WEB_SITE=${CHASER_WEB_SITE:-$site}
 
 case "$mode" in
 test)
