@@ -8,10 +8,5 @@ if [ $# -ne 1 ]; then
     echo "usage: $0 FILE" >&2
     exit 2
 fi
-file=$(realpath -m "$1")
-cd "$(dirname "$0")/.."
-
-tools/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target chaser art -j "$(nproc)" >/dev/null
-DXLIBDLL_RECORD=$file exec build/default/bin/chaser
+# The game as tools/play.sh builds and starts it, recording.
+DXLIBDLL_RECORD=$(realpath -m "$1") exec "$(dirname "$0")/play.sh"

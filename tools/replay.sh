@@ -27,12 +27,8 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-cd "$(dirname "$0")/.."
-
-tools/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target chaser art -j "$(nproc)" >/dev/null
+# The game as tools/play.sh builds and starts it, replaying.
 export DXLIBDLL_REPLAY=$file
 if [ -n "$digests" ]; then export DXLIBDLL_DIGESTS=$digests; fi
 if [ -n "$unpaced" ]; then export DXLIBDLL_UNPACED=1; fi
-exec build/default/bin/chaser
+exec "$(dirname "$0")/play.sh"
