@@ -149,7 +149,8 @@ int32_t StartLibrary() {
     std::string reason;
     // A recording to replay is read whole first: a broken one fails the
     // start, before any window opens, and never plays as something else.
-    if (!StartSession(made->session, SwitchesFromEnvironment(), &reason)) {
+    const SessionSwitches switches = SwitchesFromEnvironment();
+    if (!StartSession(made->session, switches, &reason)) {
         ReportLine(reason);
         SDL_Quit();
         return -1;
@@ -161,8 +162,11 @@ int32_t StartLibrary() {
         return -1;
     }
     made->backBuffer = CreateBackBuffer(settings.mode, &reason);
-    if (made->backBuffer == nullptr) {
+    // The files to write come last: a start that fails leaves an earlier
+    // recording of the same name as it was.
+    if (made->backBuffer == nullptr || !OpenSessionFiles(made->session, switches, &reason)) {
         ReportLine(reason);
+        SDL_FreeSurface(made->backBuffer);
         StopVideo(made->window);
         StopSession(made->session);
         SDL_Quit();

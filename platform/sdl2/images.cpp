@@ -398,10 +398,6 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
     return true;
 }
 #else
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason) {
     std::error_code error;
     const fs::path native = NativePath(path);
@@ -419,7 +415,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
     if (!CheckKindAndSize(fs::is_directory(status), regular, size, reason)) {
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(_wfopen(native.c_str(), L"rb"));
+    OwnedFile file(_wfopen(native.c_str(), L"rb"));
     if (!file) {
         *reason = std::string("cannot open it: ") + std::strerror(errno);
         return false;

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -374,25 +375,35 @@ struct SessionSwitches {
 };
 SessionSwitches SwitchesFromEnvironment();
 
+// A file that closes itself when dropped.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
+
 struct Session {
     bool replaying = false;
     std::string replayFile;
     ReplayScript script;
     size_t nextFrame = 0;       // the script's frame the next dxProcessMessage begins
     bool quitReplayed = false;  // the quit request standing came from the recording
-    std::FILE* record = nullptr;
+    OwnedFile record;
     std::string recordFile;
-    std::FILE* digests = nullptr;
+    OwnedFile digests;
     std::string digestFile;
     uint64_t shownFrames = 0;
     bool writeFailed = false;  // reported once
     bool unpaced = false;
 };
 
-// Reads the replay and creates the files asked for. False with a reason (one
-// line naming the file, and for a replay the line) when any of it fails;
-// nothing is left open then.
+// Reads the replay whole, first of all at start-up: a broken one fails the
+// start before a window opens. False with a reason (one line naming the file
+// and the line).
 bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason);
+// Creates the recording and digest files asked for, last of the steps of
+// start-up that can fail, so a start that fails leaves an earlier recording as
+// it was. False with a reason naming the file; nothing is left open then.
+bool OpenSessionFiles(Session& session, const SessionSwitches& switches, std::string* reason);
 void StopSession(Session& session);
 
 // ---------------------------------------------------------------------------

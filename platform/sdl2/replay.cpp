@@ -92,10 +92,18 @@ bool ReadWholeFile(const std::string& name, std::string* text, std::string* reas
         *reason = std::strerror(errno);
         return false;
     }
+    // Hours of play take a few megabytes; past the limit it is no recording
+    // (say, DXLIBDLL_REPLAY=/dev/zero), and reading on would only fill memory.
+    constexpr size_t kMaxReplayBytes = size_t{64} << 20;
     char buffer[1 << 16];
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         text->append(buffer, got);
+        if (text->size() > kMaxReplayBytes) {
+            std::fclose(file);
+            *reason = "it is larger than 64 MiB, too large for a recording";
+            return false;
+        }
     }
     const bool failed = std::ferror(file) != 0;
     const int error = errno;
@@ -107,9 +115,9 @@ bool ReadWholeFile(const std::string& name, std::string* text, std::string* reas
     return true;
 }
 
-std::FILE* CreateFile(const std::string& name, const char* what, std::string* reason) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
+OwnedFile CreateFile(const std::string& name, const char* what, std::string* reason) {
+    OwnedFile file(std::fopen(name.c_str(), "wb"));
+    if (!file) {
         *reason = std::string("cannot create the ") + what + " file \"" + name +
                   "\": " + std::strerror(errno);
     }
@@ -131,13 +139,6 @@ void WriteLine(Session& session, std::FILE* file, const std::string& name, std::
 std::string Getenv(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
-}
-
-void Close(std::FILE*& file) {
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    file = nullptr;
 }
 
 }  // namespace
@@ -257,18 +258,22 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
         session.replaying = true;
         session.replayFile = switches.replayFile;
     }
+    return true;
+}
+
+bool OpenSessionFiles(Session& session, const SessionSwitches& switches, std::string* reason) {
     if (!switches.recordFile.empty()) {
         session.record = CreateFile(switches.recordFile, "recording", reason);
-        if (session.record == nullptr) {
+        if (!session.record) {
             StopSession(session);
             return false;
         }
         session.recordFile = switches.recordFile;
-        WriteLine(session, session.record, session.recordFile, std::string(kReplayHeader));
+        WriteLine(session, session.record.get(), session.recordFile, std::string(kReplayHeader));
     }
     if (!switches.digestFile.empty()) {
         session.digests = CreateFile(switches.digestFile, "digest", reason);
-        if (session.digests == nullptr) {
+        if (!session.digests) {
             StopSession(session);
             return false;
         }
@@ -278,9 +283,7 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
 }
 
 void StopSession(Session& session) {
-    Close(session.record);
-    Close(session.digests);
-    session = Session{};
+    session = Session{};  // closes the files
 }
 
 void TakeFrameInput(Library& library) {
@@ -308,14 +311,14 @@ void TakeFrameInput(Library& library) {
         }
         session.quitReplayed = input.quitRequested && !liveQuit;
     }
-    if (session.record != nullptr) {
-        WriteLine(session, session.record, session.recordFile, RecordLine(input));
+    if (session.record) {
+        WriteLine(session, session.record.get(), session.recordFile, RecordLine(input));
     }
 }
 
 void DigestFrame(Library& library) {
     Session& session = library.session;
-    if (session.digests == nullptr) {
+    if (!session.digests) {
         return;
     }
     ++session.shownFrames;
@@ -326,7 +329,7 @@ void DigestFrame(Library& library) {
         hex[i] = kDigits[(digest >> (60 - 4 * i)) & 0xF];
     }
     hex[16] = '\0';
-    WriteLine(session, session.digests, session.digestFile,
+    WriteLine(session, session.digests.get(), session.digestFile,
               std::to_string(session.shownFrames) + " " + hex);
 }
 

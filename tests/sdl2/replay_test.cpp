@@ -184,5 +184,20 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
     }
 }
 
+TEST(ReplayTest, AFailedStartLeavesEarlierFilesAsTheyWere) {
+    TempDir dir;
+    const Switches switches{dir.File("earlier.replay"), "", dir.File("earlier.digests")};
+    std::ofstream(switches.record, std::ios::binary) << "chaser-replay 1\n0 0 205\n";
+    std::ofstream(switches.digests, std::ios::binary) << "kept\n";
+    // A video driver that does not exist: the start fails after the files
+    // could have been opened.
+    SetVariable("SDL_VIDEODRIVER", "no-such-driver");
+    const int status = RunProgram(CHASER_GAME, {}, switches, dir.File("errors"));
+    SetVariable("SDL_VIDEODRIVER", "offscreen");
+    EXPECT_EQ(255, status) << Contents(dir.File("errors"));
+    EXPECT_EQ("chaser-replay 1\n0 0 205\n", Contents(switches.record));
+    EXPECT_EQ("kept\n", Contents(switches.digests));
+}
+
 }  // namespace
 }  // namespace dxtest
