@@ -592,36 +592,45 @@ SDL_Surface* DecodePng(const uint8_t* data, size_t size, std::string* reason) {
 }  // namespace
 #endif
 
-SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason) {
-    ImageHeader header;
-    if (!InspectImageHeader(data, size, &header, reason)) {
-        return nullptr;
-    }
+namespace {
+
+// Decodes an image whose header has been read already.
+SDL_Surface* DecodeInspected(const uint8_t* data, size_t size, const ImageHeader& header,
+                             std::string* reason) {
     // SDL's memory streams count in int; no image we accept comes near that.
     if (size > kMaxFileBytes) {
         *reason = "the file is " + std::to_string(size) + " bytes, too large for an image";
         return nullptr;
     }
-    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
-    if (stream == nullptr) {
-        *reason = std::string("cannot read it: ") + SDL_GetError();
-        return nullptr;
-    }
+    const auto openStream = [&]() {
+        SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
+        if (stream == nullptr) {
+            *reason = std::string("cannot read it: ") + SDL_GetError();
+        }
+        return stream;
+    };
     SDL_Surface* surface = nullptr;
     if (header.kind == ImageKind::Bmp) {
+        SDL_RWops* stream = openStream();
+        if (stream == nullptr) {
+            return nullptr;
+        }
         surface = SDL_LoadBMP_RW(stream, 1);
     } else {
 #ifdef DXLIBDLL_HAVE_LIBPNG
-        SDL_RWclose(stream);
         surface = DecodePng(data, size, reason);
         if (surface == nullptr) {
             return nullptr;
         }
 #elif defined(DXLIBDLL_HAVE_PNG)
+        SDL_RWops* stream = openStream();
+        if (stream == nullptr) {
+            return nullptr;
+        }
         surface = IMG_LoadPNG_RW(stream);
         SDL_RWclose(stream);
 #else
-        SDL_RWclose(stream);
+        (void)openStream;
         *reason = "PNG images are not supported by this build of the library";
         return nullptr;
 #endif
@@ -637,6 +646,16 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
         return nullptr;
     }
     return surface;
+}
+
+}  // namespace
+
+SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* reason) {
+    ImageHeader header;
+    if (!InspectImageHeader(data, size, &header, reason)) {
+        return nullptr;
+    }
+    return DecodeInspected(data, size, header, reason);
 }
 
 // ---------------------------------------------------------------------------
@@ -835,7 +854,7 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     // when memory is short, the load fails here at once.
     Image image;
     image.pixels.resize(least);
-    SDL_Surface* decoded = DecodeImageBytes(bytes.data(), bytes.size(), &reason);
+    SDL_Surface* decoded = DecodeInspected(bytes.data(), bytes.size(), header, &reason);
     std::vector<uint8_t>().swap(bytes);  // the file's bytes are not needed from here on
     if (decoded == nullptr) {
         return Fail(table, name, reason);
