@@ -57,9 +57,11 @@ bool WritePng(const std::filesystem::path& path, const Image& image, int scale,
         written = false;
     }
     if (!written && error != nullptr) {
-        *error = bytes.empty()
-                     ? "cannot encode " + path.string() + " (artgen was built without libpng)"
-                     : "cannot write " + path.string();
+#ifdef ARTGEN_HAVE_PNG
+        *error = (bytes.empty() ? "cannot encode " : "cannot write ") + path.string();
+#else
+        *error = "cannot encode " + path.string() + " (artgen was built without libpng)";
+#endif
     }
     return written;
 }
