@@ -61,20 +61,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    if [ -s "$work/display" ]; then break; fi
-    sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-    echo "Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-fi
-display=$(tr -dc 0-9 <"$work/display")
-export DISPLAY=":$display"
+. "$root/tools/xvfb.sh"
+start_xvfb 1280x1024
 
 # The game finds its art under the directory it starts in.
 (cd "$build/bin" && exec ./chaser) >"$work/game.log" 2>&1 &

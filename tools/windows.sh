@@ -137,16 +137,8 @@ if [ ! -f "$build/bin/chaser.exe" ]; then
 fi
 
 step "playing the game under wine in Xvfb"
-# Xvfb picks a free display and writes its number to the file.
-display_file=$build/xvfb-display
-rm -f "$display_file"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    if [ -s "$display_file" ]; then break; fi
-    sleep 0.1
-done
-export DISPLAY=:$(tr -dc 0-9 <"$display_file")
+. "$root/tools/xvfb.sh"
+start_xvfb 640x480
 game_pid=""
 cleanup() {
     if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi

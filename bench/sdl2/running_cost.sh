@@ -16,26 +16,15 @@ seconds=${2:-20}
 cpu_target=10
 rss_target_kb=$((32 * 1024))
 
-# Xvfb picks a free display itself and writes its number to descriptor 3: a
-# display number of our choosing could be another server's, and the figures
-# would then be another game's.
-work=$(mktemp -d)
+# On a display of its own: with another server's, the figures would be
+# another game's.
 pid=""
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill $pid "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do
-    if [ -s "$work/display" ]; then break; fi
-    sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-    echo "Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-fi
-display=:$(tr -dc 0-9 <"$work/display")
+xvfb_pid=""
+trap 'kill $pid $xvfb_pid 2>/dev/null || true' EXIT
+. tools/xvfb.sh
+start_xvfb 1280x1024
 
-DISPLAY=$display "$game" 2>/dev/null &
+"$game" 2>/dev/null &
 pid=$!
 sleep 3
 
