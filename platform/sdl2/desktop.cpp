@@ -6,7 +6,7 @@
 //
 // The X headers stay in this file: their macros (None, Bool, Status, ...)
 // would collide with names elsewhere in the library.
-#include "library.h"
+#include "desktop.h"
 
 #if defined(DXLIBDLL_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
 #include <SDL_syswm.h>

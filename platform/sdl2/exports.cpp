@@ -1,19 +1,15 @@
 // The twelve operations of dxlibdll.h: the library's life cycle, and each call
 // handed to the file that does the work (see library.h for the map).
+#include "exports.h"
+
 #include <SDL.h>
 
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "dxlibdll.h"
 #include "library.h"
-
-#if defined(DXLIBDLL_HAVE_PNG) && !defined(DXLIBDLL_HAVE_LIBPNG)
-#define DXLIBDLL_PNG_THROUGH_SDL_IMAGE 1
-#include <SDL_image.h>
-#endif
 
 namespace dxsdl {
 namespace {
@@ -36,28 +32,6 @@ std::string ExecutableDirectory() {
 }
 
 }  // namespace
-
-void ReportLine(const std::string& text) noexcept {
-    try {
-        // The player sees the program's name, not the library's.
-        static const std::string prefix = ProgramName() + ": ";
-        std::string line = prefix;
-        line.reserve(line.size() + text.size() + 1);
-        for (char c : text) {
-            const auto code = static_cast<unsigned char>(c);
-            line += (code < 0x20 || code == 0x7F) ? '?' : c;
-        }
-        line += '\n';
-        // One write for the whole line, so lines from other threads or
-        // processes sharing the stream do not interleave with it.
-        std::fwrite(line.data(), 1, line.size(), stderr);
-    } catch (const std::bad_alloc&) {
-        // Out of memory even for the line: say that much without allocating.
-        static const char kShort[] = "out of memory\n";
-        std::fwrite(kShort, 1, sizeof kShort - 1, stderr);
-    }
-    std::fflush(stderr);
-}
 
 void SetFrameStartHook(Hook hook) {
     settings.frameStartHook = hook;
@@ -173,9 +147,6 @@ int32_t StartLibrary() {
         return -1;
     }
     StartInput(*made);
-#ifdef DXLIBDLL_PNG_THROUGH_SDL_IMAGE
-    IMG_Init(IMG_INIT_PNG);
-#endif
     made->images.executableDirectory = ExecutableDirectory();
     made->images.budgetBytes = ImageBudgetFromEnvironment();
     StartPacing(*made);
@@ -213,9 +184,6 @@ int32_t dxDxLib_End(void) {
     StopSession(library->session);
     SDL_FreeSurface(library->backBuffer);
     StopVideo(library->window);
-#ifdef DXLIBDLL_PNG_THROUGH_SDL_IMAGE
-    IMG_Quit();
-#endif
     SDL_Quit();
     library.reset();  // the images and everything else go with it
     settings.clip = ClipRect{0, 0, settings.mode.width, settings.mode.height};

@@ -1,6 +1,8 @@
 // Input: the frame's events read in one place (keys, game pads, quit
 // requests, and what happens to the window), and the state they leave for
 // dxCheckHitKey and dxGetJoypadInputState.
+#include "input.h"
+
 #include <array>
 #include <string>
 

@@ -10,7 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "replay.h"
+
+#include "files.h"
 #include "library.h"
+#include "messages.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -85,38 +89,12 @@ bool ParseFrame(std::string_view line, ReplayScript* script, std::string* reason
     return true;
 }
 
-// The whole file, or false with the C library's reason.
-bool ReadWholeFile(const std::string& name, std::string* text, std::string* reason) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) {
-        *reason = std::strerror(errno);
-        return false;
-    }
-    // Hours of play take a few megabytes; past the limit it is no recording
-    // (say, DXLIBDLL_REPLAY=/dev/zero), and reading on would only fill memory.
-    constexpr size_t kMaxReplayBytes = size_t{64} << 20;
-    char buffer[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text->append(buffer, got);
-        if (text->size() > kMaxReplayBytes) {
-            std::fclose(file);
-            *reason = "it is larger than 64 MiB, too large for a recording";
-            return false;
-        }
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        *reason = std::strerror(error);
-        return false;
-    }
-    return true;
-}
+// Hours of play take a few megabytes; past the limit it is no recording,
+// and reading on would only fill memory.
+constexpr uint64_t kMaxReplayBytes = uint64_t{64} << 20;
 
 OwnedFile CreateFile(const std::string& name, const char* what, std::string* reason) {
-    OwnedFile file(std::fopen(name.c_str(), "wb"));
+    OwnedFile file(CreateForWriting(name));
     if (!file) {
         *reason = std::string("cannot create the ") + what + " file \"" + name +
                   "\": " + std::strerror(errno);
@@ -138,7 +116,7 @@ void WriteLine(Session& session, std::FILE* file, const std::string& name, std::
 
 std::string Getenv(const char* name) {
     const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
+    return value != nullptr ? SystemNameToUtf8(value) : std::string();
 }
 
 }  // namespace
@@ -245,11 +223,18 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
     // The replay first: it is read whole before anything is created, so a
     // broken one fails before a file is touched.
     if (!switches.replayFile.empty()) {
-        std::string text;
+        // A pipe is taken too, so a recording can come from a command
+        // (DXLIBDLL_REPLAY=<(unxz -c game.replay.xz)).
+        FileReader file;
+        std::vector<uint8_t> bytes;
         std::string why;
         size_t badLine = 1;
-        if (!ReadWholeFile(switches.replayFile, &text, &why) ||
-            !ParseReplay(text, &session.script, &badLine, &why)) {
+        if (!file.Open(switches.replayFile, kMaxReplayBytes, FileReader::Kinds::RegularOrPipe,
+                       "a recording", &why) ||
+            !file.ReadAll(&bytes, &why) ||
+            !ParseReplay(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                &session.script, &badLine, &why)) {
             *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
                       ": " + why;
             session = Session{};

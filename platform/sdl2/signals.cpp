@@ -4,7 +4,7 @@
 // running: a second signal, or two seconds without an answer, ends the
 // process. A game that already answered and was on its way out ends with 0;
 // one that never answered ends as the signal ends any program.
-#include "library.h"
+#include "signals.h"
 
 #ifndef _WIN32
 #include <signal.h>

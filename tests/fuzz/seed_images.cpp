@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "bmp_writer.h"
-#include "library.h"
 
 namespace fuzzseed {
 namespace {
@@ -188,7 +187,7 @@ void Chunk(Bytes* png, const char* type, const Bytes& data) {
     Bytes body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
     png->insert(png->end(), body.begin(), body.end());
-    PutBe32(png, dxsdl::Crc32(body.data(), body.size()));
+    PutBe32(png, PngChunkCrc(body.data(), body.size()));
 }
 
 // A zlib stream of stored (uncompressed) blocks: the bytes stay visible to
@@ -364,7 +363,8 @@ void AddPngs(std::vector<SeedImage>* seeds) {
              FromColours([&](int x, int y) { return bit(x, y) ? 0xFFFFFFFFu : 0xFF000000u; })});
     }
     {
-        // Sixteen-bit grey and alpha: only the high bytes count.
+        // Sixteen-bit grey and alpha, scaled to eight bits with rounding
+        // (v * 255 / 65535 to the nearest), not cut to their high bytes.
         PngLayout l;
         l.depth = 16;
         l.colourType = 4;
@@ -380,7 +380,7 @@ void AddPngs(std::vector<SeedImage>* seeds) {
                                   return std::vector<uint32_t>{grey(x, y), alpha(x, y)};
                               }),
                           kW, kH, FromColours([&](int x, int y) {
-                              const uint32_t g = grey(x, y) >> 8;
+                              const uint32_t g = (grey(x, y) * 255 + 32767) / 65535;
                               return ((alpha(x, y) >> 8) << 24) | (g << 16) | (g << 8) | g;
                           })});
     }
@@ -393,6 +393,18 @@ std::vector<SeedImage> MakeSeedImages() {
     AddBmps(&seeds);
     AddPngs(&seeds);
     return seeds;
+}
+
+uint32_t PngChunkCrc(const uint8_t* data, size_t size) {
+    // Bit by bit: a few hundred bytes of test images need no table.
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+    }
+    return crc ^ 0xFFFFFFFFu;
 }
 
 }  // namespace fuzzseed

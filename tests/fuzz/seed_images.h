@@ -3,6 +3,7 @@
 // check that the loader reads them all.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,5 +24,8 @@ struct SeedImage {
 // RLE4, RLE8, the 12-byte header and the larger ones) and PNGs of every colour
 // type, one of them interlaced.
 std::vector<SeedImage> MakeSeedImages();
+
+// The checksum a PNG chunk ends with: the CRC-32 of its type and data.
+uint32_t PngChunkCrc(const uint8_t* data, size_t size);
 
 }  // namespace fuzzseed

@@ -21,6 +21,7 @@
 #endif
 
 #include "library_fixture.h"
+#include "seed_images.h"
 
 namespace dxtest {
 namespace {
@@ -57,7 +58,7 @@ std::vector<uint8_t> PngWithDamagedPixels() {
         const size_t start = bytes.size();
         bytes.insert(bytes.end(), type, type + 4);
         bytes.insert(bytes.end(), data.begin(), data.end());
-        put32(dxsdl::Crc32(bytes.data() + start, bytes.size() - start));
+        put32(fuzzseed::PngChunkCrc(bytes.data() + start, bytes.size() - start));
     };
     chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 2, 0, 0, 0});
     // A zlib stream whose one block refers back past its own start.

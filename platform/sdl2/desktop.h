@@ -1,0 +1,13 @@
+// What the desktop around the window does for it.
+#pragma once
+
+#include <SDL.h>
+
+namespace dxsdl {
+
+// Whether the desktop makes a window fullscreen when SDL asks: false on an X
+// server with no window manager that takes windows fullscreen. Asked each
+// time the player goes fullscreen.
+bool DesktopTakesWindowFullscreen(SDL_Window* window);
+
+}  // namespace dxsdl
