@@ -4,7 +4,7 @@
 # The game's frame loop never returns to the browser by itself; the graphics
 # library gives control back at each dxScreenFlip through asyncify, which lets
 # a wasm stack unwind to the browser and later rewind (see
-# platform/sdl2/present.cpp and docs/web.md for why not a worker).
+# platform/sdl2/pacing.cpp and docs/web.md for why not a worker).
 
 set(GAME_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "Where the web build writes the site")
 
