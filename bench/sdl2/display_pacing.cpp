@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "library.h"
+#include "exports.h"
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;

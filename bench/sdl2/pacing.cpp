@@ -30,7 +30,7 @@
 
 #include "dxlibdll.h"
 #include "frame_scene.h"
-#include "library.h"
+#include "exports.h"
 
 namespace {
 

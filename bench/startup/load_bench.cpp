@@ -14,7 +14,7 @@
 
 #include "bench_main.h"
 #include "dxlibdll.h"
-#include "library.h"
+#include "exports.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "dxlibdll.h"
-#include "library.h"
 
 namespace dxsdl {
 namespace {
@@ -73,7 +72,8 @@ void ForgetAllImages() {
 void SetPacingEnabled(bool enabled) {
     settings.pacingEnabled = enabled;
     if (library) {
-        ChoosePacingMethod(*library);
+        library->pacer.enabled = enabled;
+        ChoosePacingMethod(library->pacer, library->window);
     }
 }
 PacingMethod CurrentPacingMethod() {
@@ -146,10 +146,13 @@ int32_t StartLibrary() {
         SDL_Quit();
         return -1;
     }
-    StartInput(*made);
+    StartInput(made->input);
     made->images.executableDirectory = ExecutableDirectory();
     made->images.budgetBytes = ImageBudgetFromEnvironment();
-    StartPacing(*made);
+    made->pacer.tuning = &settings.tuning;
+    made->pacer.enabled = settings.pacingEnabled;
+    made->pacer.unpacedSession = made->session.unpaced;
+    StartPacing(made->pacer, made->window, settings.mode.refreshRate);
     CatchQuitSignals();
     library = std::move(made);
     return 0;
@@ -180,7 +183,7 @@ int32_t dxDxLib_End(void) {
     if (settings.shutdownHook != nullptr) {
         settings.shutdownHook();
     }
-    StopInput(*library);
+    StopInput(library->input);
     StopSession(library->session);
     SDL_FreeSurface(library->backBuffer);
     StopVideo(library->window);
@@ -242,8 +245,8 @@ int32_t dxScreenFlip(void) {
     }
     // What the loads before this frame left unsaid, said once.
     ReportLoadSummary(library->images);
-    DigestFrame(*library);
-    PresentFrame(*library);
+    DigestFrame(library->session, library->backBuffer);
+    PresentFrame(library->window, library->backBuffer, library->pacer);
     return 0;
 }
 
@@ -254,11 +257,11 @@ int32_t dxProcessMessage(void) {
     if (settings.frameStartHook != nullptr) {
         settings.frameStartHook();
     }
-    ReadInput(*library);
+    ReadInput(library->input, library->window, library->pacer);
     if (AnswerQuitSignal()) {
         library->input.quitRequested = true;
     }
-    TakeFrameInput(*library);
+    TakeFrameInput(library->session, library->input);
     return library->input.quitRequested ? -1 : 0;
 }
 

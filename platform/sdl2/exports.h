@@ -5,15 +5,9 @@
 
 #include <SDL.h>
 
-#include "pacing.h"
-#include "screen.h"
+#include "library.h"
 
 namespace dxsdl {
-
-// Runs at the start of every dxProcessMessage, before the events are handled,
-// so a test can put events in the queue for the frame about to begin; or at
-// the start of dxDxLib_End, while the back buffer still holds the last frame.
-using Hook = void (*)();
 
 void SetFrameStartHook(Hook hook);
 void SetShutdownHook(Hook hook);

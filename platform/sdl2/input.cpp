@@ -6,7 +6,8 @@
 #include <array>
 #include <string>
 
-#include "library.h"
+#include "messages.h"
+#include "present.h"
 
 namespace dxsdl {
 
@@ -246,52 +247,59 @@ void HandleInputEvent(Input& input, const SDL_Event& event) {
     }
 }
 
-void HandleWindowEvent(Library& library, const SDL_WindowEvent& event) {
+// What the input needs from the window to act on the frame's events.
+struct Surroundings {
+    Input& input;
+    Window& window;
+    Pacer& pacer;
+};
+
+void HandleWindowEvent(const Surroundings& around, const SDL_WindowEvent& event) {
     switch (event.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            library.input.quitRequested = true;
+            around.input.quitRequested = true;
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
             // Keys released elsewhere would never be seen released.
-            library.input.held.fill(false);
+            around.input.held.fill(false);
             break;
         case SDL_WINDOWEVENT_DISPLAY_CHANGED:
-            ChoosePacingMethod(library);  // the new display may run at another rate
+            // The new display may run at another rate.
+            ChoosePacingMethod(around.pacer, around.window);
             break;
         default:
             break;
     }
 }
 
-void HandleEvent(Library& library, const SDL_Event& event) {
+void HandleEvent(const Surroundings& around, const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT:
-            library.input.quitRequested = true;
+            around.input.quitRequested = true;
             break;
         case SDL_WINDOWEVENT:
-            HandleWindowEvent(library, event.window);
+            HandleWindowEvent(around, event.window);
             break;
         case SDL_KEYDOWN:
             if (event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
                 (event.key.keysym.mod & KMOD_ALT) != 0) {
-                ToggleFullscreen(library.window);
-                ChoosePacingMethod(library);
+                ToggleFullscreen(around.window);
+                ChoosePacingMethod(around.pacer, around.window);
             }
-            HandleInputEvent(library.input, event);
+            HandleInputEvent(around.input, event);
             break;
         case SDL_RENDER_DEVICE_RESET:
-            RebuildTexture(library.window);
+            RebuildTexture(around.window);
             break;
         default:
-            HandleInputEvent(library.input, event);
+            HandleInputEvent(around.input, event);
             break;
     }
 }
 
 }  // namespace
 
-void StartInput(Library& library) {
-    Input& input = library.input;
+void StartInput(Input& input) {
     input.held.fill(false);
     input.padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     if (!input.padsAvailable) {
@@ -302,8 +310,7 @@ void StartInput(Library& library) {
     OpenFirstPad(input, -1);
 }
 
-void StopInput(Library& library) {
-    Input& input = library.input;
+void StopInput(Input& input) {
     ClosePad(input);
     if (input.padsAvailable) {
         SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
@@ -312,10 +319,11 @@ void StopInput(Library& library) {
     input.held.fill(false);
 }
 
-void ReadInput(Library& library) {
+void ReadInput(Input& input, Window& window, Pacer& pacer) {
+    const Surroundings around{input, window, pacer};
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
-        HandleEvent(library, event);
+        HandleEvent(around, event);
     }
 }
 

@@ -8,9 +8,10 @@
 #include <array>
 #include <cstdint>
 
-namespace dxsdl {
+#include "pacing.h"
+#include "video.h"
 
-struct Library;
+namespace dxsdl {
 
 // Direction and button bits of dxGetJoypadInputState.
 inline constexpr int32_t kPadDown = 1;
@@ -51,12 +52,13 @@ SDL_Scancode ScancodeForKeyCode(int32_t keyCode);
 
 // Starts the game pad subsystem and opens the first pad connected; the
 // keyboard works without it. At start-up, and its end at shut-down.
-void StartInput(Library& library);
-void StopInput(Library& library);
+void StartInput(Input& input);
+void StopInput(Input& input);
 
 // Handles every pending event: keys, pads, quit requests, and what happens to
-// the window. Called once per frame, by dxProcessMessage.
-void ReadInput(Library& library);
+// the window (Alt+Enter, a move to another display, a lost renderer). Called
+// once per frame, by dxProcessMessage.
+void ReadInput(Input& input, Window& window, Pacer& pacer);
 
 // 1 while the key with this scan-code number is held, else 0; for
 // dxCheckHitKey.

@@ -22,18 +22,19 @@
 //                 of live input, a digest of every frame shown
 //   messages.cpp  one-line messages on standard error, the program's name
 //
-// The calls run one way: exports.cpp calls into the others; input.cpp into
-// present, pacing and video; present.cpp into pacing, video and desktop;
-// images.cpp into decoding and files; replay.cpp into input and files; and
-// every file may write a message. Nothing calls back up into exports.cpp.
+// The calls run one way: exports.cpp calls into the others and is the only
+// file that sees the whole record; input.cpp calls into present, pacing and
+// video; present.cpp into pacing, video and desktop; images.cpp into decoding
+// and files; replay.cpp into input and files; and every file may write a
+// message. Each step is handed the parts of the record it works on.
 //
 // Tests and tools link the static variant (dxlibdll_sdl2) and may use
-// everything declared in these headers; the game sees none of it.
+// everything declared in these headers; exports.h adds their view of the
+// running library. The game sees none of it.
 #pragma once
 
 #include "decoding.h"
 #include "desktop.h"
-#include "exports.h"
 #include "files.h"
 #include "images.h"
 #include "input.h"
@@ -46,6 +47,11 @@
 #include "video.h"
 
 namespace dxsdl {
+
+// Runs at the start of every dxProcessMessage, before the events are handled,
+// so a test can put events in the queue for the frame about to begin; or at
+// the start of dxDxLib_End, while the back buffer still holds the last frame.
+using Hook = void (*)();
 
 // What is chosen before start-up and kept across it: the screen mode and
 // drawing area the game asks for, and the switches of tests and tools.

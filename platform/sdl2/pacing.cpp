@@ -18,8 +18,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "library.h"
-
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
 #endif
@@ -89,37 +87,42 @@ bool VsyncCheck::Record(uint64_t shownAt) {
 
 namespace {
 
-void RestartSchedule(Library& library) {
-    library.pacer.schedule.Start(SDL_GetPerformanceFrequency(), library.pacer.rate,
-                                 library.settings.tuning.stallFrames);
-    library.pacer.displayFrames.Start(library.pacer.rate, library.settings.tuning.stallFrames);
+const PacingTuning kDefaultTuning;
+
+const PacingTuning& TuningOf(const Pacer& pacer) {
+    return pacer.tuning != nullptr ? *pacer.tuning : kDefaultTuning;
+}
+
+void RestartSchedule(Pacer& pacer) {
+    const int32_t stallFrames = TuningOf(pacer).stallFrames;
+    pacer.schedule.Start(SDL_GetPerformanceFrequency(), pacer.rate, stallFrames);
+    pacer.displayFrames.Start(pacer.rate, stallFrames);
 }
 
 }  // namespace
 
-void StartPacing(Library& library) {
-    library.pacer.rate = library.settings.mode.refreshRate;
-    library.pacer.vsyncDistrusted = false;
-    ChoosePacingMethod(library);
+void StartPacing(Pacer& pacer, Window& window, int32_t rate) {
+    pacer.rate = rate;
+    pacer.vsyncDistrusted = false;
+    ChoosePacingMethod(pacer, window);
 }
 
-void ChoosePacingMethod(Library& library) {
-    Pacer& pacer = library.pacer;
-    RestartSchedule(library);
-    if (!library.settings.pacingEnabled || library.session.unpaced) {
-        SetVsync(library.window, false);
+void ChoosePacingMethod(Pacer& pacer, Window& window) {
+    RestartSchedule(pacer);
+    if (!pacer.enabled || pacer.unpacedSession) {
+        SetVsync(window, false);
         pacer.method = PacingMethod::Off;
         return;
     }
     // Within one hertz: displays sold as 60 Hz report 59 or 60.
-    const int displayRate = DisplayRefreshRate(library.window);
+    const int displayRate = DisplayRefreshRate(window);
     if (!pacer.vsyncDistrusted && displayRate > 0 && std::abs(displayRate - pacer.rate) <= 1 &&
-        SetVsync(library.window, true)) {
+        SetVsync(window, true)) {
         pacer.method = PacingMethod::Vsync;
         pacer.vsyncCheck.Start(pacer.schedule.WholePeriod());
         return;
     }
-    SetVsync(library.window, false);
+    SetVsync(window, false);
     pacer.method = PacingMethod::Timer;
 }
 
@@ -139,11 +142,10 @@ EM_ASYNC_JS(double, WaitForAnimationFrame, (), {
 
 }  // namespace
 
-void AwaitAnimationFrame(Library& library) {
-    Pacer& pacer = library.pacer;
+void AwaitAnimationFrame(Pacer& pacer) {
     // An unpaced replay runs as fast as it can, but still gives the browser
     // control now and then so the page stays alive and the canvas is shown.
-    if (library.session.unpaced) {
+    if (pacer.unpacedSession) {
         if (++pacer.unpacedSinceYield == 32) {
             pacer.unpacedSinceYield = 0;
             emscripten_sleep(0);
@@ -200,21 +202,19 @@ void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
 
 }  // namespace
 
-void AwaitFrameTurn(Library& library) {
-    if (library.pacer.method == PacingMethod::Timer) {
-        SleepUntil(library.settings.tuning,
-                   library.pacer.schedule.Due(SDL_GetPerformanceCounter()));
+void AwaitFrameTurn(Pacer& pacer) {
+    if (pacer.method == PacingMethod::Timer) {
+        SleepUntil(TuningOf(pacer), pacer.schedule.Due(SDL_GetPerformanceCounter()));
     }
 }
 
-void FrameShown(Library& library) {
-    Pacer& pacer = library.pacer;
+void FrameShown(Pacer& pacer, Window& window) {
     if (pacer.method == PacingMethod::Timer) {
         pacer.schedule.Advance();
     } else if (pacer.method == PacingMethod::Vsync &&
                !pacer.vsyncCheck.Record(SDL_GetPerformanceCounter())) {
         pacer.vsyncDistrusted = true;
-        ChoosePacingMethod(library);
+        ChoosePacingMethod(pacer, window);
     }
 }
 #endif

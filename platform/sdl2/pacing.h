@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-namespace dxsdl {
+#include "video.h"
 
-struct Library;
+namespace dxsdl {
 
 enum class PacingMethod { Off, Timer, Vsync };
 
@@ -78,6 +78,12 @@ class VsyncCheck {
 };
 
 struct Pacer {
+    // Given at start-up: the timer's knobs, whether pacing is switched on (tests
+    // and tools switch it off), and whether the session asked for frames as
+    // fast as they come (DXLIBDLL_UNPACED).
+    const PacingTuning* tuning = nullptr;
+    bool enabled = true;
+    bool unpacedSession = false;
     int32_t rate = 60;
     PacingMethod method = PacingMethod::Timer;
     FrameSchedule schedule;
@@ -87,23 +93,23 @@ struct Pacer {
     uint32_t unpacedSinceYield = 0;  // a web page's unpaced frames since it last gave way
 };
 
-// Takes up the mode's rate and picks the pacing method for the display the
+// Takes up the game's rate and picks the pacing method for the display the
 // window is on now; at start-up.
-void StartPacing(Library& library);
+void StartPacing(Pacer& pacer, Window& window, int32_t rate);
 // Picks it again: after the window moved to another display, went fullscreen,
 // or pacing was switched on or off.
-void ChoosePacingMethod(Library& library);
+void ChoosePacingMethod(Pacer& pacer, Window& window);
 
 #ifdef __EMSCRIPTEN__
 // In a web page: waits for the browser's animation frame at which the coming
 // frame is due (or, unpaced, gives the browser a moment now and then).
-void AwaitAnimationFrame(Library& library);
+void AwaitAnimationFrame(Pacer& pacer);
 #else
 // Waits until the coming frame is due, before it is shown.
-void AwaitFrameTurn(Library& library);
+void AwaitFrameTurn(Pacer& pacer);
 // The frame was shown: the schedule moves on, and vertical-blank waits are
 // checked for really pacing.
-void FrameShown(Library& library);
+void FrameShown(Pacer& pacer, Window& window);
 #endif
 
 }  // namespace dxsdl

@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "desktop.h"
-#include "library.h"
 
 namespace dxsdl {
 
@@ -167,15 +166,15 @@ void ToggleFullscreen(Window& window) {
 #ifdef __EMSCRIPTEN__
 // In a web page a frame is shown at the browser's animation frame at which it
 // is due; the page's canvas is the window.
-void PresentFrame(Library& library) {
-    AwaitAnimationFrame(library);
-    ShowBackBuffer(library.window, library.backBuffer);
+void PresentFrame(Window& window, SDL_Surface* backBuffer, Pacer& pacer) {
+    AwaitAnimationFrame(pacer);
+    ShowBackBuffer(window, backBuffer);
 }
 #else
-void PresentFrame(Library& library) {
-    AwaitFrameTurn(library);
-    ShowBackBuffer(library.window, library.backBuffer);
-    FrameShown(library);
+void PresentFrame(Window& window, SDL_Surface* backBuffer, Pacer& pacer) {
+    AwaitFrameTurn(pacer);
+    ShowBackBuffer(window, backBuffer);
+    FrameShown(pacer, window);
 }
 #endif
 

@@ -4,11 +4,10 @@
 
 #include <SDL.h>
 
+#include "pacing.h"
 #include "video.h"
 
 namespace dxsdl {
-
-struct Library;
 
 // Where the back buffer goes in an output of this size: scaled by the largest
 // whole factor that fits (letterboxed), or shrunk to fit when the output is
@@ -21,6 +20,6 @@ void ToggleFullscreen(Window& window);
 
 // Shows the back buffer at the frame's turn: the one step that puts a frame
 // on the screen, called once per frame by dxScreenFlip.
-void PresentFrame(Library& library);
+void PresentFrame(Window& window, SDL_Surface* backBuffer, Pacer& pacer);
 
 }  // namespace dxsdl

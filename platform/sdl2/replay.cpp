@@ -13,7 +13,6 @@
 #include "replay.h"
 
 #include "files.h"
-#include "library.h"
 #include "messages.h"
 
 #define XXH_INLINE_ALL
@@ -271,9 +270,7 @@ void StopSession(Session& session) {
     session = Session{};  // closes the files
 }
 
-void TakeFrameInput(Library& library) {
-    Session& session = library.session;
-    Input& input = library.input;
+void TakeFrameInput(Session& session, Input& input) {
     if (session.replaying) {
         // Keys and pads come from the recording alone. A live quit request
         // (the window closed, Ctrl-C) still stops the playback: the person
@@ -301,14 +298,13 @@ void TakeFrameInput(Library& library) {
     }
 }
 
-void DigestFrame(Library& library) {
-    Session& session = library.session;
+void DigestFrame(Session& session, const SDL_Surface* backBuffer) {
     if (!session.digests) {
         return;
     }
     ++session.shownFrames;
     char hex[17];
-    const uint64_t digest = FrameDigest(library.backBuffer);
+    const uint64_t digest = FrameDigest(backBuffer);
     static constexpr char kDigits[] = "0123456789abcdef";
     for (int i = 0; i < 16; ++i) {
         hex[i] = kDigits[(digest >> (60 - 4 * i)) & 0xF];

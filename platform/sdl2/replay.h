@@ -19,8 +19,6 @@
 
 namespace dxsdl {
 
-struct Library;
-
 inline constexpr std::string_view kReplayHeader = "chaser-replay 1";
 
 // One frame of a recording: its held keys are keys[firstKey, firstKey + keyCount).
@@ -92,9 +90,9 @@ void StopSession(Session& session);
 // A frame begins, its events read: a replay puts its line in place of the
 // live keys, pad and quit request; a recording gets the frame's line. Called
 // by dxProcessMessage.
-void TakeFrameInput(Library& library);
+void TakeFrameInput(Session& session, Input& input);
 // A frame is about to be shown: its digest line, when digests are asked for.
 // Called by dxScreenFlip.
-void DigestFrame(Library& library);
+void DigestFrame(Session& session, const SDL_Surface* backBuffer);
 
 }  // namespace dxsdl

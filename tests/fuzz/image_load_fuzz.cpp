@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "library.h"
+#include "exports.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "library.h"
+#include "exports.h"
 #include "library_fixture.h"
 #include "seed_images.h"
 

@@ -3,7 +3,7 @@
 #include <csignal>
 #include <memory>
 
-#include "library.h"
+#include "exports.h"
 #include "library_fixture.h"
 
 namespace dxtest {

@@ -23,7 +23,7 @@
 
 #include "bmp_writer.h"
 #include "dxlibdll.h"
-#include "library.h"
+#include "exports.h"
 
 namespace dxtest {
 

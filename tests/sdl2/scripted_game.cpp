@@ -13,7 +13,7 @@
 
 #include "entry.h"
 #include "game_state.h"
-#include "library.h"
+#include "exports.h"
 #include "main_routine.h"
 
 namespace {
