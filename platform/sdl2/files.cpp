@@ -92,12 +92,13 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
     return true;
 }
 
-bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
-    bytes->resize(static_cast<size_t>(std::min<uint64_t>(count, size_)));
-    size_t done = 0;
+namespace {
+
+// Fills bytes[done..] from the same offset of the file.
+bool ReadFrom(int fd, std::vector<uint8_t>* bytes, size_t done, std::string* reason) {
     while (done < bytes->size()) {
         const ssize_t got =
-            pread(fd_, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+            pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -110,25 +111,20 @@ bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::strin
     return true;
 }
 
+}  // namespace
+
+bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
+    bytes->resize(static_cast<size_t>(std::min<uint64_t>(count, size_)));
+    return ReadFrom(fd_, bytes, 0, reason);
+}
+
 bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
     if (!pipe_) {
-        // One read for the rest: some four hundred small files load at start-up,
-        // where every extra call shows.
-        size_t done = bytes->size();
+        // One read for the rest: some four hundred small files load at
+        // start-up, where every extra call shows.
+        const size_t done = bytes->size();
         bytes->resize(static_cast<size_t>(size_));
-        while (done < bytes->size()) {
-            const ssize_t got =
-                pread(fd_, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                *reason = "cannot read it: the read stopped early";
-                return false;
-            }
-            done += static_cast<size_t>(got);
-        }
-        return true;
+        return ReadFrom(fd_, bytes, done, reason);
     }
     uint8_t buffer[1 << 16];
     for (;;) {
