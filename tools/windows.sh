@@ -92,7 +92,7 @@ fi
 # --- Tests under wine ---------------------------------------------------------
 if [ $run_tests -eq 1 ]; then
     step "running the tests under wine"
-    env -u DISPLAY ctest --preset mingw -j "$jobs"
+    env -u DISPLAY ctest --preset mingw -j "$jobs" --output-on-failure
 
     # The printable-character ranking is left out of the preset: wine's Japanese
     # order differs from the measured one for the backslash, and only there. Run

@@ -45,9 +45,13 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
 
 # Tests run under wine: 64-bit wine directly (the /usr/bin/wine wrapper looks
 # for a 32-bit wine first and complains), with its own prefix inside the build
-# tree so no one's home directory is touched, and no debug channels. The system
-# locale is Japanese, so the ANSI code page is 932 as on the machines the game
-# was made for; wine takes it from LC_ALL, which overrides any test's own.
+# tree so no one's home directory is touched, and no debug channels but wine's
+# errors in loading and starting programs: without them a program that wine
+# cannot start (a DLL that does not load, memory it cannot reserve) fails with
+# no word of why. (Its other errors are about windows the tests, run without a
+# display, never meant to show.) The system locale is Japanese, so the ANSI
+# code page is 932 as on the machines the game was made for; wine takes it
+# from LC_ALL, which overrides any test's own.
 # mscoree and mshtml are left out so a fresh prefix does not ask for Mono or Gecko.
 find_program(GAME_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 if(NOT GAME_WINE)
@@ -56,7 +60,8 @@ endif()
 set(GAME_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix for running the tests")
 if(GAME_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR
-        ${CMAKE_COMMAND} -E env WINEPREFIX=${GAME_WINEPREFIX} WINEARCH=win64 WINEDEBUG=-all
+        ${CMAKE_COMMAND} -E env WINEPREFIX=${GAME_WINEPREFIX} WINEARCH=win64
+        WINEDEBUG=-all,err+module,err+process,err+virtual
         WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ja_JP.UTF-8
         /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${GAME_WINE})
 endif()

@@ -9,6 +9,13 @@
 # the server and wine's own services already running a program starts in about
 # a tenth of a second rather than two, and test listing stays well inside
 # CTest's time limit for it.
+#
+# A program wine could not start (a DLL that would not load, a process that
+# could not be made on a loaded machine) ends at once with a status and not a
+# line of its own; the caller's WINEDEBUG keeps wine's errors in loading
+# programs, so wine says why on stderr. Such a start is tried again, twice at most, after a line
+# that says so. A test program writes its first line before any test runs, so
+# a test that really fails is never run twice.
 set -e
 wine=$1
 shift
@@ -27,4 +34,18 @@ mkdir -p "$(dirname "$WINEPREFIX")"
         env -u DISPLAY "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true
     fi
 ) 9>"$WINEPREFIX.lock"
-exec "$wine" "$@"
+written=$(mktemp)
+status_file=$(mktemp)
+trap 'rm -f "$written" "$status_file"' EXIT
+attempt=1
+while :; do
+    # Streamed as it comes (a test that times out still shows what it wrote);
+    # the copy tells whether anything was written at all.
+    { "$wine" "$@" && echo 0 >"$status_file" || echo $? >"$status_file"; } | tee "$written"
+    status=$(cat "$status_file")
+    if [ "$status" -eq 0 ] || [ -s "$written" ] || [ $attempt -ge 3 ]; then
+        exit "$status"
+    fi
+    echo "wine-run.sh: $1 ended with status $status before writing anything: wine did not start it (attempt $attempt of 3)" >&2
+    attempt=$((attempt + 1))
+done
