@@ -150,13 +150,17 @@ class Reader {
 
     // The next element; false at the end.
     bool NextElement(Element& element) {
-        // Most text: a character of one element, straight from the table.
+        // Most text: plain characters and kana, straight from the table.
         if (several_.empty() && at_ < text_.size()) {
             const size_t at = at_;
             const Entry& entry = Read();
             if (KindOf(entry) <= cp932_weights::kKanaLarge) {
                 base_ = &entry;
                 element = FromEntry(entry);
+                return true;
+            }
+            if (KindOf(entry) == cp932_weights::kRepeat) {
+                element = Repetition(entry);
                 return true;
             }
             at_ = at;
@@ -185,7 +189,7 @@ class Reader {
                 return false;
             }
             const Entry& entry = Read();
-            if (KindOf(entry) <= cp932_weights::kKanaLarge) {  // most text
+            if (KindOf(entry) <= cp932_weights::kKanaLarge) {
                 base_ = &entry;
                 element = FromEntry(entry);
                 item = Item::kElement;
