@@ -3,6 +3,7 @@
 // be put side by side.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <random>
