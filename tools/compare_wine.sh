@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # How far our CompareStringA agrees with wine's: the same fixed list of seeded
-# random pairs of code page 932 text (tests/platform/compare_pairs.cpp) is
-# compared by the Linux build and, cross-built for Windows, under wine with a
-# Japanese system locale. Prints the agreement per mix of characters and a few
-# differing pairs of each.
+# pairs of code page 932 text (tests/platform/compare_pairs.cpp: random pairs
+# and near pairs, one edit apart) is compared by the Linux build and,
+# cross-built for Windows, under wine with a Japanese system locale. Prints
+# the agreement per mix of characters and kind of pair, and a few differing
+# pairs of each.
 #
 #   tools/compare_wine.sh [EXAMPLES_PER_MIX]
 #
@@ -39,17 +40,20 @@ paste "$work/ours.txt" "$work/wine.txt" | awk -F'\t' -v examples="$examples" '
         for (i = 1; i <= length(hex); i += 2) s = s "\\x" substr(hex, i, 2)
         return "\"" s "\""
     }
-    $1 != $5 || $2 != $6 || $3 != $7 { print "the two lists differ at line " NR > "/dev/stderr"; exit 1 }
+    $1 != $6 || $2 != $7 || $3 != $8 || $4 != $9 { print "the two lists differ at line " NR > "/dev/stderr"; exit 1 }
     {
-        if (!($1 in total)) order[++mixes] = $1
-        total[$1]++; all++
-        if ($4 == $8) { agree[$1]++; agreed++ }
-        else if (shown[$1]++ < examples) example[$1] = example[$1] sprintf("    %s vs %s: ours %d, wine %d\n", text($2), text($3), $4, $8)
+        key = $1 SUBSEP $2
+        if (!($1 in seen)) { seen[$1] = 1; order[++mixes] = $1 }
+        total[key]++; kindTotal[$2]++; all++
+        if ($5 == $10) { agree[key]++; kindAgree[$2]++; agreed++ }
+        else if (shown[key]++ < examples) example[$1] = example[$1] sprintf("    %s %s vs %s: ours %d, wine %d\n", $2, text($3), text($4), $5, $10)
     }
     END {
+        printf "%-15s %-17s %s\n", "mix", "random pairs", "near pairs"
         for (i = 1; i <= mixes; i++) {
             m = order[i]
-            printf "%-15s %4d of %4d agree\n%s", m, agree[m], total[m], example[m]
+            printf "%-15s %4d of %4d      %4d of %4d\n%s", m, agree[m, "random"], total[m, "random"], agree[m, "near"], total[m, "near"], example[m]
         }
-        printf "all             %4d of %4d agree\n", agreed, all
+        printf "%-15s %4d of %4d      %4d of %4d\n", "all mixes", kindAgree["random"], kindTotal["random"], kindAgree["near"], kindTotal["near"]
+        printf "all pairs       %d of %d agree\n", agreed, all
     }'

@@ -1,26 +1,53 @@
 #!/usr/bin/env bash
-# Regenerates platform/posix/cp932_weights.h, the committed sort weights of
-# code page 932 text, with ICU. The normal build does not need ICU; only this
-# script does (Debian's libicu-dev, installed here when missing).
+# The committed sort weights of code page 932 text,
+# platform/posix/cp932_weights.h, and the measured order they come from,
+# tools/cp932_weights/order.txt.
 #
-#   tools/cp932_weights.sh          write the table
-#   tools/cp932_weights.sh --check  fail if the committed table is not what
-#                                   the generator writes
+#   tools/cp932_weights.sh            write the table from order.txt
+#   tools/cp932_weights.sh --check    fail if the committed table is not what
+#                                     the generator writes
+#   tools/cp932_weights.sh --measure  measure the order again under wine with a
+#                                     Japanese system locale (installs mingw-w64
+#                                     and wine), then write the table
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+mode=${1:-}
+case "$mode" in
+"" | --check | --measure) ;;
+*)
+    echo "usage: $0 [--check | --measure]" >&2
+    exit 2
+    ;;
+esac
+
 . tools/packages.sh
-install_missing libicu-dev pkg-config g++ clang-format
+install_missing g++ clang-format
 
 work=build/cp932_weights
 mkdir -p "$work"
-c++ -std=c++20 -O2 -Wall -Wextra -Werror tools/cp932_weights/generate.cpp -o "$work/generate" \
-    $(pkg-config --cflags --libs icu-i18n icu-uc)
-"$work/generate" "$work/cp932_weights.h"
+order=tools/cp932_weights/order.txt
+
+if [ "$mode" = "--measure" ]; then
+    install_missing g++-mingw-w64-x86-64-posix wine wine64
+    ensure_locale ja_JP.UTF-8
+    x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static \
+        tools/cp932_weights/measure.cpp -o "$work/measure.exe"
+    export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        (unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1)
+    fi
+    (unset DISPLAY; cd "$work" && env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 measure.exe order.txt)
+    cp "$work/order.txt" "$order"
+    echo "wrote $order"
+fi
+
+c++ -std=c++20 -O2 -Wall -Wextra -Werror tools/cp932_weights/generate.cpp -o "$work/generate"
+"$work/generate" "$order" "$work/cp932_weights.h"
 clang-format -i "$work/cp932_weights.h"
 
 target=platform/posix/cp932_weights.h
-if [ "${1:-}" = "--check" ]; then
+if [ "$mode" = "--check" ]; then
     if ! cmp -s "$work/cp932_weights.h" "$target"; then
         echo "$target differs from what the generator writes; run $0" >&2
         exit 1

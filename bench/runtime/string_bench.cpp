@@ -54,9 +54,10 @@ void BM_ConcatShort(benchmark::State& state) {
 BENCHMARK(BM_ConcatShort);
 
 // The comparison the string operations hand on: CompareStringA with the
-// system locale. Three pairs: ASCII deciding at the first level, Japanese
-// text deciding at the first level, and text that ties until the last level
-// (every level is walked through).
+// system locale. Four pairs: ASCII deciding at the first level, Japanese
+// text deciding at the first level, with and without long-vowel marks (each
+// weighs as the vowel of the kana before it), and text that ties until the
+// last level (every level is walked through).
 void CompareBench(benchmark::State& state, std::string_view a, std::string_view b) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, a.data(),
@@ -69,6 +70,10 @@ BENCHMARK_CAPTURE(CompareBench, Ascii, "resource\\bmp\\chr06-1", "resource\\bmp\
 BENCHMARK_CAPTURE(CompareBench, Japanese,
                   "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67",
                   "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x66\x81\x5b\x83\x5e");
+// コーヒーとケーキ屋 vs コーヒーとケーキ店
+BENCHMARK_CAPTURE(CompareBench, LongVowels,
+                  "\x83\x52\x81\x5b\x83\x71\x81\x5b\x82\xc6\x83\x50\x81\x5b\x83\x4c\x89\xae",
+                  "\x83\x52\x81\x5b\x83\x71\x81\x5b\x82\xc6\x83\x50\x81\x5b\x83\x4c\x93\x58");
 // カナ-co-op vs カナ-co'op: the two tie until the hyphens and apostrophes.
 BENCHMARK_CAPTURE(CompareBench, TieUntilLast, "\x83\x4a\x83\x69-co-op", "\x83\x4a\x83\x69-co'op");
 

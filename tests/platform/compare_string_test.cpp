@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +71,8 @@ constexpr MeasuredPair kMeasured[] = {
     {"-Bb~-", "-'Bb~-", CSTR_LESS_THAN},
 };
 
-TEST(CompareStringA, ReproducesTheMeasuredPairs) {
-    for (const MeasuredPair& pair : kMeasured) {
+void ExpectMeasured(std::span<const MeasuredPair> pairs) {
+    for (const MeasuredPair& pair : pairs) {
         SCOPED_TRACE(testing::Message() << '"' << pair.left << "\" vs \"" << pair.right << '"');
         EXPECT_EQ(pair.result, Compare(pair.left, pair.right));
         EXPECT_EQ(Swapped(pair.result), Compare(pair.right, pair.left));
@@ -82,6 +83,66 @@ TEST(CompareStringA, ReproducesTheMeasuredPairs) {
                                                   pair.right.data(), -1));
         }
     }
+}
+
+TEST(CompareStringA, ReproducesTheMeasuredPairs) {
+    ExpectMeasured(kMeasured);
+}
+
+// Results of wine's function with a Japanese system locale (code page 932),
+// where the pairs measured on Windows say nothing. Written as Shift-JIS bytes.
+constexpr MeasuredPair kMeasuredUnderWine[] = {
+    // ー and ｰ weigh as the vowel of the kana before them, after that vowel
+    // itself; ゝ ヽ ゞ ヾ 々 repeat the kana. Repeats keep the kana's size;
+    // they sort after the kana, before kana type and width decide.
+    {"\x83\x4a\x81\x5b", "\x83\x4a\x83\x41", CSTR_GREATER_THAN},  // カー カア
+    {"\x83\x93\x81\x5b", "\x83\x93\x83\x93", CSTR_GREATER_THAN},  // ンー ンン
+    {"\x83\x40\x81\x5b", "\x83\x40\x83\x41", CSTR_LESS_THAN},     // ァー ァア
+    {"\xb6\xb0", "\x83\x4a\x81\x5b", CSTR_LESS_THAN},             // ｶｰ カー
+    {"\xb6\xde\x81\x5b", "\xb6\xde\x83\x41", CSTR_GREATER_THAN},  // ｶﾞー ｶﾞア
+    {"\x83\x4c\x81\x5b\x81\x54", "\x83\x4c\x81\x5b\x83\x4c", CSTR_GREATER_THAN},  // キーゝ キーキ
+    {"\x83\x4a\x81\x55", "\x83\x4a\x83\x4b", CSTR_GREATER_THAN},                  // カゞ カガ
+    {"\x83\x41\xb0", "\x82\xa0\x81\x54", CSTR_GREATER_THAN},                      // アｰ あゝ
+    // After anything else they repeat that character with the usual case;
+    // after a hyphen below every character; with nothing to repeat above.
+    {"\x88\x9f\xb0", "\x88\x9f\x88\x9f", CSTR_EQUAL},      // 亜ｰ 亜亜
+    {"\x88\x9f\x81\x58", "\x88\x9f\x88\x9f", CSTR_EQUAL},  // 亜々 亜亜
+    {"A\x81\x5b", "Aa", CSTR_EQUAL},                       // Aー Aa
+    {"-\x81\x5b", "- ", CSTR_LESS_THAN},                   // -ー
+    {"\x81\x5b", "\xee\xec", CSTR_GREATER_THAN},           // ー 黑
+    // The voicing marks add to the diacritic of the character before them:
+    // ﾞ 3, ﾟ 4, voicing 1, semi-voicing 2; leading, they stand alone.
+    {"\x83\x6e\xdf", "\x83\x6f\xde", CSTR_EQUAL},  // ハﾟ バﾞ
+    {"a-\xde", "a\xde-", CSTR_EQUAL},
+    {"\xde"
+     "a",
+     "a\xde", CSTR_LESS_THAN},
+    {"\xde\x81\xa0", "\x81\xa0", CSTR_LESS_THAN},  // ﾞ□ □
+    {"\x81\x5d", "\x81\x4a", CSTR_LESS_THAN},      // ‐ ゛
+    // Case over the whole text before small kana: あa < ぁA.
+    {"\x82\xa0"
+     "a",
+     "\x82\x9f"
+     "A",
+     CSTR_LESS_THAN},
+    // Symbols and the rest, among themselves.
+    {"\x81\x75", "\x81\x45", CSTR_LESS_THAN},  // 「 ・
+    {"\x81\xa7", "\x81\x99", CSTR_LESS_THAN},  // 〒 ☆
+    {"\x81\x8e", "c", CSTR_GREATER_THAN},      // ℃
+    {"\x87\x74", "cc", CSTR_EQUAL},            // ㏄
+    {"\x82\xf1", "\x87\x5f", CSTR_LESS_THAN},  // ん ㍉
+    {"\x87\x89", "\x89\x46", CSTR_LESS_THAN},  // ㊨ 宇
+    {"\x81\x57", "\x88\x9f", CSTR_LESS_THAN},  // 仝 亜
+    // Bytes the code page leaves out are characters of their own; a lead
+    // byte takes the byte after it along.
+    {"\x80", "\x81\x45", CSTR_GREATER_THAN},
+    {"\xf0\x40", "\xa0", CSTR_LESS_THAN},
+    {"\xa0", "\xfd", CSTR_LESS_THAN},
+    {"\x81 ", "\x81\x45", CSTR_EQUAL},
+};
+
+TEST(CompareStringA, ReproducesThePairsMeasuredUnderWine) {
+    ExpectMeasured(kMeasuredUnderWine);
 }
 
 // The printable characters from lowest to highest.
