@@ -55,8 +55,95 @@
   const kOpenedDirectory = '/recordings';
 
   function showStatus(text) {
-    statusLine.textContent = text;
+    // Only a change: each one costs the page a layout and a paint.
+    if (statusLine.textContent !== text) {
+      statusLine.textContent = text;
+    }
   }
+  // --- Loading -----------------------------------------------------------
+  //
+  // First of all, so nothing of the page's own setting up delays them: the
+  // code, compiled as it arrives (and kept compiled by the browser for the
+  // next visit), the art, and chaser.js.
+
+  // The art's bytes: the largest download after the code, which streams in
+  // beside it. Shown in steps of ten per cent: each change of the line costs
+  // a layout and a paint, which a slow phone feels.
+  const expectedBytes = Number(document.querySelector('meta[name="art-bytes"]')?.content) || 0;
+  let receivedBytes = 0;
+
+  function showProgress() {
+    if (receivedBytes === 0) {
+      showStatus('Loading…');
+    } else if (expectedBytes > 0) {
+      const tens = Math.min(10, Math.floor((10 * receivedBytes) / expectedBytes));
+      showStatus('Loading… ' + 10 * tens + '%');
+    } else {
+      showStatus('Loading… ' + Math.round(receivedBytes / 1024) + ' KB');
+    }
+  }
+
+  // Reads a response's body to its end, counting its bytes for the progress
+  // line; the whole body.
+  async function readCounting(response) {
+    const reader = response.body.getReader();
+    const parts = [];
+    let length = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) {
+        break;
+      }
+      parts.push(value);
+      length += value.byteLength;
+      receivedBytes += value.byteLength;
+      showProgress();
+    }
+    const whole = new Uint8Array(length);
+    let at = 0;
+    for (const part of parts) {
+      whole.set(part, at);
+      at += part.byteLength;
+    }
+    return whole.buffer;
+  }
+
+  async function fetchOk(name) {
+    const response = await fetch(name);
+    if (!response.ok) {
+      throw new Error(name + ': HTTP ' + response.status);
+    }
+    return response;
+  }
+
+  async function compileProgram(name) {
+    const response = await fetchOk(name);
+    try {
+      return await WebAssembly.compileStreaming(response);
+    } catch {
+      // A host that does not serve it as application/wasm: compiled whole.
+      return WebAssembly.compile(await (await fetchOk(name)).arrayBuffer());
+    }
+  }
+
+  function loadScript(name) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = name;
+      script.async = true;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error('cannot load ' + name));
+      document.head.append(script);
+    });
+  }
+
+  const downloads = Promise.all([
+    compileProgram('chaser.wasm'),
+    fetchOk('chaser.data').then((response) => readCounting(response)),
+    loadScript('chaser.js'),
+  ]);
+
+
 
   // --- The screen's size -------------------------------------------------
   //
@@ -72,22 +159,31 @@
   let view = null;
   let viewContext = null;
   let viewFactor = 0;  // 0: the game's canvas is shown itself
+  let viewShown = 0;   // the factor the view is made for, 0 while it is not shown
+  let framePut = false;  // the game's canvas holds a frame
 
+  // The view at the factor chosen, drawn from the game's canvas. It is made
+  // at the game's first frame, not before: until then there is nothing to
+  // show, and a large canvas costs a slow phone's start.
   function drawView() {
-    if (viewFactor !== 0) {
+    if (viewFactor !== viewShown) {
+      showView();
+    }
+    // A game that has ended leaves its canvas without pixels: the view
+    // keeps its last frame.
+    if (viewShown !== 0 && canvas.width > 0 && canvas.height > 0) {
       viewContext.drawImage(canvas, 0, 0, view.width, view.height);
     }
   }
 
-  function useView(factor) {
-    if (factor === viewFactor) {
-      return;
-    }
-    viewFactor = factor;
-    if (factor === 0) {
-      view.hidden = true;
-      view.width = 0;
-      view.height = 0;
+  function showView() {
+    if (viewFactor === 0) {
+      if (view !== null) {
+        view.hidden = true;
+        view.width = 0;
+        view.height = 0;
+      }
+      viewShown = 0;
       return;
     }
     if (view === null) {
@@ -96,12 +192,19 @@
       view.setAttribute('aria-hidden', 'true');
       picture.append(view);
     }
-    view.width = kScreenWidth * factor;
-    view.height = kScreenHeight * factor;
+    view.width = kScreenWidth * viewFactor;
+    view.height = kScreenHeight * viewFactor;
     viewContext = view.getContext('2d');
     viewContext.imageSmoothingEnabled = false;
     view.hidden = false;
-    drawView();
+    viewShown = viewFactor;
+  }
+
+  function useView(factor) {
+    viewFactor = factor;
+    if (framePut || factor === 0) {
+      drawView();
+    }
   }
 
   function fitScreen() {
@@ -146,6 +249,7 @@
     const putImageData = gameContext.putImageData;
     gameContext.putImageData = function (...args) {
       const result = putImageData.apply(this, args);
+      framePut = true;
       drawView();
       return result;
     };
@@ -246,6 +350,7 @@
   // came down last steers. The library takes the bits as pad 1's.
 
   let touchShown = false;
+  let padsSeen = false;  // the browser has shown the page a game pad
   let padWatch = 0;
 
   function showTouchControls(shown) {
@@ -257,14 +362,20 @@
     if (!shown) {
       releasePad();
     }
+    watchPads();
+  }
+
+  // A press on a game pad the browser has shown the page already: it tells
+  // of none, so such pads are looked at while the touch controls show.
+  function watchPads() {
     clearInterval(padWatch);
-    // A press on a game pad already connected: the browser tells of none,
-    // so pads are looked at while the touch controls show.
-    if (shown && navigator.getGamepads) {
+    if (touchShown && padsSeen) {
       padWatch = setInterval(() => {
         for (const gamepad of navigator.getGamepads()) {
+          // Sticks only on the standard mapping: other pads may report
+          // triggers at rest as axes at one end.
           if (gamepad && (gamepad.buttons.some((b) => b.pressed) ||
-                          gamepad.axes.some((a) => Math.abs(a) > 0.5))) {
+                          (gamepad.mapping === 'standard' && gamepad.axes.some((a) => Math.abs(a) > 0.5)))) {
             showTouchControls(false);
             return;
           }
@@ -278,7 +389,10 @@
     }
   }, true);
   window.addEventListener('touchstart', () => showTouchControls(true), { capture: true, passive: true });
-  window.addEventListener('gamepadconnected', () => showTouchControls(false));
+  window.addEventListener('gamepadconnected', () => {
+    padsSeen = true;
+    showTouchControls(false);
+  });
 
   const kSectorBits = [kRight, kRight | kDown, kDown, kDown | kLeft, kLeft, kLeft | kUp, kUp, kUp | kRight];
   const fingers = new Map();  // pointer id → direction bits, in the order they came down
@@ -386,7 +500,7 @@
   // --- Games -------------------------------------------------------------
 
   // The program's code, compiled, and its art, downloaded once.
-  const assets = { program: null, art: null };
+  const assets = { program: null, art: null, artTaken: false };
   let game = null;           // the game running, or the last one
   let firstReplay = null;    // a recording opened before the program arrived
   let nextReplay = null;     // a recording read while a game runs: played when it ends
@@ -465,9 +579,14 @@
           (error) => gameEnded(current, null, 'cannot start the program: ' + error.message));
         return {};
       },
-      // The art, as the program would have downloaded it; a copy each, as
-      // the program's file system may keep the buffer it is handed.
-      getPreloadedPackage: () => assets.art.slice(0),
+      // The art, as the program would have downloaded it: the first game
+      // takes the buffer itself, later ones a copy each, as the program's
+      // file system may keep the buffer it is handed.
+      getPreloadedPackage: () => {
+        const art = assets.artTaken ? assets.art.slice(0) : assets.art;
+        assets.artTaken = true;
+        return art;
+      },
       preRun: [() => setSwitches(module, replay)],
       onRuntimeInitialized: () => {
         current.ready = true;
@@ -664,65 +783,6 @@
     }
   });
 
-  // --- Loading -----------------------------------------------------------
-
-  const expectedBytes = Number(document.querySelector('meta[name="download-bytes"]')?.content) || 0;
-  let receivedBytes = 0;
-
-  function showProgress() {
-    if (expectedBytes > 0) {
-      const percent = Math.min(100, Math.floor((100 * receivedBytes) / expectedBytes));
-      showStatus('Loading… ' + percent + '%');
-    } else {
-      showStatus('Loading… ' + Math.round(receivedBytes / 1024) + ' KB');
-    }
-  }
-
-  // The whole file, counting its bytes as they arrive.
-  async function download(name) {
-    const response = await fetch(name);
-    if (!response.ok) {
-      throw new Error(name + ': HTTP ' + response.status);
-    }
-    if (!response.body) {
-      const bytes = await response.arrayBuffer();
-      receivedBytes += bytes.byteLength;
-      showProgress();
-      return bytes;
-    }
-    const reader = response.body.getReader();
-    const parts = [];
-    let length = 0;
-    for (;;) {
-      const { done, value } = await reader.read();
-      if (done) {
-        break;
-      }
-      parts.push(value);
-      length += value.byteLength;
-      receivedBytes += value.byteLength;
-      showProgress();
-    }
-    const whole = new Uint8Array(length);
-    let at = 0;
-    for (const part of parts) {
-      whole.set(part, at);
-      at += part.byteLength;
-    }
-    return whole.buffer;
-  }
-
-  function loadScript(name) {
-    return new Promise((resolve, reject) => {
-      const script = document.createElement('script');
-      script.src = name;
-      script.async = true;
-      script.onload = resolve;
-      script.onerror = () => reject(new Error('cannot load ' + name));
-      document.head.append(script);
-    });
-  }
-
   // The program's end unwinds the game's stack by throwing emscripten's
   // ExitStatus out of the browser's callback: that is the normal end of the
   // game, reported above, not an error of the page.
@@ -740,11 +800,7 @@
 
   fitScreen();
   showProgress();
-  Promise.all([
-    download('chaser.wasm').then((bytes) => WebAssembly.compile(bytes)),
-    download('chaser.data'),
-    loadScript('chaser.js'),
-  ]).then(([program, art]) => {
+  downloads.then(([program, art]) => {
     assets.program = program;
     assets.art = art;
     showStatus('Starting…');

@@ -3,16 +3,13 @@
 #
 #   cmake -DSOURCE=app/web -DSITE=DIR -DCACHED="index.html|style.css|..." -P site.cmake
 #
-# index.html gets the bytes the page downloads for the program (chaser.wasm
-# and chaser.data), for its progress line. sw.js gets the site's version, the
+# index.html gets the bytes of the art (chaser.data), for its progress line. sw.js gets the site's version, the
 # first 16 hex digits of a SHA-256 over every cached file's name and SHA-256,
 # and those hashes, which it checks as it installs: any change to any file is
 # a new version.
 cmake_minimum_required(VERSION 3.25)
 
-file(SIZE ${SITE}/chaser.wasm wasm_bytes)
-file(SIZE ${SITE}/chaser.data data_bytes)
-math(EXPR DOWNLOAD_BYTES "${wasm_bytes} + ${data_bytes}")
+file(SIZE ${SITE}/chaser.data ART_BYTES)
 configure_file(${SOURCE}/index.html ${SITE}/index.html @ONLY)
 
 string(REPLACE "|" ";" cached "${CACHED}")
