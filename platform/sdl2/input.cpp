@@ -144,9 +144,11 @@ namespace {
 
 #ifdef __EMSCRIPTEN__
 // What a web page's own controls hold, as the page last set them: its touch
-// pad's direction bits, and a tap on its quit button that no frame has seen
-// yet. Taken once per frame, with the events.
+// pad's direction bits, the directions touched since the last frame (so a
+// touch shorter than a frame still steers for one), and a tap on its quit
+// button that no frame has seen yet. Taken once per frame, with the events.
 int32_t pageTouchBits = 0;
+int32_t pageTouchesSinceFrame = 0;
 bool pageQuitRequested = false;
 #endif
 
@@ -334,7 +336,8 @@ void ReadInput(Library& library) {
         HandleEvent(library, event);
     }
 #ifdef __EMSCRIPTEN__
-    library.input.touchBits = pageTouchBits;
+    library.input.touchBits = pageTouchBits | pageTouchesSinceFrame;
+    pageTouchesSinceFrame = 0;
     if (pageQuitRequested) {
         pageQuitRequested = false;
         library.input.quitRequested = true;
@@ -366,11 +369,13 @@ int32_t JoypadBits(const Input& input, int32_t inputType) {
 #ifdef __EMSCRIPTEN__
 // The page's touch pad: pad 1's direction bits (1 down, 2 left, 4 right, 8
 // up) as its fingers hold them now, set by the page at every change. They
-// join pad 1's bits from the next frame on, so a recording holds them as pad
-// bits; a replay's pad bits replace them.
+// join pad 1's bits from the next frame on, each direction for one frame at
+// least, so a recording holds them as pad bits; a replay's pad bits replace
+// them.
 extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlSetTouchPad(int32_t bits) {
     dxsdl::pageTouchBits =
         bits & (dxsdl::kPadDown | dxsdl::kPadLeft | dxsdl::kPadRight | dxsdl::kPadUp);
+    dxsdl::pageTouchesSinceFrame |= dxsdl::pageTouchBits;
 }
 
 // The page's quit button: a quit request, as closing the window makes one.

@@ -397,7 +397,7 @@ function findPlayer(page) {
   });
 }
 
-test('on a phone: the picture fills the width upright, the height sideways; a sliding finger steers, a key hides the pad, a touch brings it back, a second finger quits', async () => {
+test('on a phone: the picture fills the width upright, the height sideways; a sliding finger steers, a tap takes a step, a key hides the pad, a touch brings it back, a second finger quits', async () => {
   const phone = await launchBrowser({ ...kPhone, serviceWorkers: 'block' });
   try {
     const { page, record } = await play({ context: phone.context });
@@ -427,6 +427,18 @@ test('on a phone: the picture fills the width upright, the height sideways; a sl
     const still = await findPlayer(page);
     await page.waitForTimeout(300);
     assert.deepEqual(await findPlayer(page), still, 'a lifted finger steers no more');
+    // A tap left of the centre, down and up within one turn of the page,
+    // between two frames: it still takes one step.
+    await page.evaluate(() => {
+      const box = document.getElementById('touch-pad').getBoundingClientRect();
+      const at = { clientX: box.left + box.width * 0.1, clientY: box.top + box.height / 2 };
+      const finger = { pointerId: 99, pointerType: 'touch', isPrimary: true, bubbles: true, ...at };
+      const target = document.elementFromPoint(at.clientX, at.clientY);
+      target.dispatchEvent(new PointerEvent('pointerdown', finger));
+      target.dispatchEvent(new PointerEvent('pointerup', finger));
+    });
+    await page.waitForTimeout(300);
+    assert.deepEqual(await findPlayer(page), [[570, 151]]);
 
     // A key hides the touch controls; the next touch brings them back.
     await page.keyboard.press('Shift');
