@@ -137,13 +137,17 @@
     });
   }
 
-  const downloads = Promise.all([
-    compileProgram('chaser.wasm'),
-    fetchOk('chaser.data').then((response) => readCounting(response)),
-    loadScript('chaser.js'),
-  ]);
-
-
+  // The first game's program is made once chaser.js and the art are here
+  // (the program takes the art as it is made), while the code may still be
+  // compiling: it is instantiated when it is.
+  const assets = { program: null, art: null, artTaken: false };
+  const programReady = compileProgram('chaser.wasm').then((program) => {
+    assets.program = program;
+  });
+  const artReady = fetchOk('chaser.data').then((response) => readCounting(response)).then((art) => {
+    assets.art = art;
+  });
+  const scriptReady = loadScript('chaser.js');
 
   // --- The screen's size -------------------------------------------------
   //
@@ -499,10 +503,8 @@
 
   // --- Games -------------------------------------------------------------
 
-  // The program's code, compiled, and its art, downloaded once.
-  const assets = { program: null, art: null, artTaken: false };
   let game = null;           // the game running, or the last one
-  let firstReplay = null;    // a recording opened before the program arrived
+  let firstReplay = null;    // a recording opened before the first game began
   let nextReplay = null;     // a recording read while a game runs: played when it ends
   let recording = null;      // the last game's recording: { bytes, started }
 
@@ -574,9 +576,12 @@
         }
       },
       instantiateWasm: (imports, receive) => {
-        WebAssembly.instantiate(assets.program, imports).then(
+        programReady.then(() => WebAssembly.instantiate(assets.program, imports)).then(
           (instance) => receive(instance, assets.program),
-          (error) => gameEnded(current, null, 'cannot start the program: ' + error.message));
+          (error) => {
+            recording = null;
+            gameEnded(current, null, 'The game could not be loaded: ' + error.message);
+          });
         return {};
       },
       // The art, as the program would have downloaded it: the first game
@@ -739,7 +744,7 @@
   }
 
   function playRecording(replay) {
-    if (assets.program === null) {
+    if (game === null) {
       firstReplay = replay;
     } else if (game && game.running) {
       nextReplay = replay;
@@ -800,16 +805,13 @@
 
   fitScreen();
   showProgress();
-  downloads.then(([program, art]) => {
-    assets.program = program;
-    assets.art = art;
-    showStatus('Starting…');
+  Promise.all([scriptReady, artReady]).then(() => {
     startGame(firstReplay ?? (addressReplay === null ? null : { url: addressReplay }));
-    registerWorker();
   }, (error) => {
     recording = null;
     showEnd(null, 'The game could not be loaded: ' + error.message);
   });
+  Promise.all([programReady, artReady]).then(registerWorker, () => {});
 
   // --- Offline -----------------------------------------------------------
   //
