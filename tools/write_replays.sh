@@ -4,6 +4,11 @@
 # Their digest files come from playing them (tools/replay.sh FILE --digests OUT) and
 # looking at the frames; this script writes only the input.
 #
+# One is not written here: phone-touch-and-wasd.replay was recorded in the web
+# page on a phone (the touch pad, then W and A pressed where a French keyboard
+# has Z and Q, S, D, Escape) and saved from it; its digests are the frames the
+# page showed as it was played, which every platform shows again.
+#
 #   tools/write_replays.sh [DIRECTORY]     (default: tests/replays)
 #
 # Key codes (those of dxCheckHitKey): 1 Escape, 200 Up, 208 Down, 203 Left,

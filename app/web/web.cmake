@@ -1,5 +1,6 @@
 # The game as a web page: chaser.js and chaser.wasm, the art packed into
-# chaser.data, and our own page around them, all in ${CMAKE_BINARY_DIR}/site.
+# chaser.data, our own page around them, its manifest, icons and service
+# worker, all in ${CMAKE_BINARY_DIR}/site.
 #
 # The game's frame loop never returns to the browser by itself; the graphics
 # library gives control back at each dxScreenFlip through asyncify, which lets
@@ -19,13 +20,18 @@ target_link_options(chaser PRIVATE
     # 0, and the browser tests say so at once.
     -sASYNCIFY_IGNORE_INDIRECT=1
     "-sASYNCIFY_ADD=['main']"
+    # chaser.js makes a fresh program at each call of Chaser(settings): the
+    # page starts each game that way, from the code and art it downloaded once.
+    -sMODULARIZE=1
+    -sEXPORT_NAME=Chaser
     # The page learns the end of the game and its status from onExit.
     -sEXIT_RUNTIME=1
     -sENVIRONMENT=web
     -sINITIAL_MEMORY=33554432
     -sALLOW_MEMORY_GROWTH=1
     # FS and ENV: the page writes a replay into the file system and sets the
-    # switches that play it before the game starts (page.js).
+    # switches that record, replay and digest before the game starts; it
+    # reads the recording and the digests when it ends (page.js).
     -sEXPORTED_RUNTIME_METHODS=['FS','ENV']
     # The art as the game expects it: resource/bmp under the working directory.
     "SHELL:--preload-file ${GAME_ART_DIR}@/resource/bmp"
@@ -35,29 +41,44 @@ add_dependencies(chaser art)
 set_property(TARGET chaser APPEND PROPERTY LINK_DEPENDS ${CMAKE_BINARY_DIR}/tools/art.stamp)
 set_target_properties(chaser PROPERTIES SUFFIX ".js")
 
+# Copied as they are; index.html and sw.js are written from templates by
+# site.cmake, once every other file is in place.
 set(web_page_files
-    ${CMAKE_CURRENT_SOURCE_DIR}/web/index.html
     ${CMAKE_CURRENT_SOURCE_DIR}/web/style.css
     ${CMAKE_CURRENT_SOURCE_DIR}/web/page.js
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/manifest.webmanifest
 )
-set(web_site_files)
-foreach(file ${web_page_files})
-    get_filename_component(name ${file} NAME)
+set(web_icon_files
+    ${GAME_ICON_DIR}/chaser-192.png
+    ${GAME_ICON_DIR}/chaser-512.png
+    ${GAME_ICON_DIR}/chaser-maskable-512.png
+)
+set(web_templates
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/index.html
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/sw.js.in
+    ${CMAKE_CURRENT_SOURCE_DIR}/web/site.cmake
+)
+# Every file the service worker keeps, in the order it lists them.
+set(web_cached_names index.html style.css page.js manifest.webmanifest
+    chaser-192.png chaser-512.png chaser-maskable-512.png chaser.js chaser.wasm chaser.data)
+set(web_site_files ${GAME_WEB_SITE}/sw.js)
+foreach(name ${web_cached_names})
     list(APPEND web_site_files ${GAME_WEB_SITE}/${name})
 endforeach()
-foreach(name chaser.js chaser.wasm chaser.data)
-    list(APPEND web_site_files ${GAME_WEB_SITE}/${name})
-endforeach()
+string(REPLACE ";" "|" web_cached_list "${web_cached_names}")
 
 add_custom_command(
     OUTPUT ${web_site_files}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${GAME_WEB_SITE}
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${web_page_files} ${GAME_WEB_SITE}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${web_page_files} ${web_icon_files} ${GAME_WEB_SITE}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different
             $<TARGET_FILE_DIR:chaser>/chaser.js $<TARGET_FILE_DIR:chaser>/chaser.wasm
             $<TARGET_FILE_DIR:chaser>/chaser.data ${GAME_WEB_SITE}
-    DEPENDS chaser ${web_page_files}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/web -DSITE=${GAME_WEB_SITE}
+            -DCACHED=${web_cached_list} -P ${CMAKE_CURRENT_SOURCE_DIR}/web/site.cmake
+    DEPENDS chaser ${web_page_files} ${web_icon_files} ${web_templates}
     COMMENT "Writing the site into ${GAME_WEB_SITE}"
     VERBATIM
 )
 add_custom_target(site ALL DEPENDS ${web_site_files})
+add_dependencies(site icons)

@@ -3,6 +3,14 @@
 //
 //   tools/web.sh --bench [LOADS] [FRAMES]      (5 page loads, 600 frames unless given)
 //
+// - the whole site's weight, every file gzipped as served;
+// - the picture's size on a phone (390 × 844 at 3 device pixels to the
+//   pixel) held upright and sideways, and on a tablet (820 × 1180 at 2);
+// - time from navigation to the first frame on that phone with the
+//   processor slowed four times (the DevTools protocol's CPU throttling),
+//   on a first visit and on a visit served by the service worker;
+// - the service worker's installation: from the page's register() to the
+//   worker activated, with every file fetched, checked and cached;
 // - bytes transferred for the whole page, gzipped as served, file by file;
 // - time from navigation to the first frame shown, over LOADS page loads;
 // - the interval between frames shown, mean and 99th percentile, over FRAMES
@@ -19,8 +27,11 @@
 'use strict';
 
 const fs = require('fs');
+const zlib = require('zlib');
 
-const { launchBrowser, openGame } = require('../../tools/web/browser.js');
+const {
+  launchBrowser, openGame, kPhone, kPhoneSideways, kTablet,
+} = require('../../tools/web/browser.js');
 const { startServer } = require('../../tools/web/serve.js');
 
 const loads = Number(process.argv[2] || 5);
@@ -114,12 +125,127 @@ function percentile(values, fraction) {
 
 const kb = (bytes) => (bytes / 1024).toFixed(1);
 
+// Added to the page before its own scripts: when it registers the service
+// worker, and when that worker is activated.
+function hookWorker() {
+  window.workerRegisteredAt = null;
+  window.workerActivatedAt = null;
+  const register = ServiceWorkerContainer.prototype.register;
+  ServiceWorkerContainer.prototype.register = function (...args) {
+    window.workerRegisteredAt = performance.now();
+    const registered = register.apply(this, args);
+    registered.then((registration) => {
+      const worker = registration.installing || registration.waiting || registration.active;
+      const check = () => {
+        if (worker.state === 'activated' && window.workerActivatedAt === null) {
+          window.workerActivatedAt = performance.now();
+        }
+      };
+      worker.addEventListener('statechange', check);
+      check();
+    }, () => {});
+    return registered;
+  };
+}
+
+function siteWeight(files) {
+  let total = 0;
+  const sizes = [];
+  for (const [name, file] of files) {
+    const gzipped = zlib.gzipSync(file.body, { level: 9 }).length;
+    total += gzipped;
+    sizes.push(`${name.slice(1)} ${kb(gzipped)}`);
+  }
+  console.log(`Whole site, every file gzipped: ${kb(total)} KB (${total} bytes): ${sizes.join(', ')}`);
+}
+
+async function pictureSizes(url) {
+  const tabletSideways = { ...kTablet, viewport: { width: 1180, height: 820 } };
+  const screens = [['phone upright', kPhone], ['phone sideways', kPhoneSideways],
+    ['tablet upright', kTablet], ['tablet sideways', tabletSideways]];
+  for (const [name, screen] of screens) {
+    const browser = await launchBrowser({ ...screen, serviceWorkers: 'block' });
+    try {
+      const { page } = await openGame(browser.context, url);
+      await page.waitForFunction(() => document.getElementById('status').textContent === '', null,
+        { timeout: 30000 });
+      const shown = await page.evaluate(() => {
+        const box = document.getElementById('canvas').getBoundingClientRect();
+        return { width: box.width, height: box.height, fit: document.body.dataset.fit };
+      });
+      const { width, height } = screen.viewport;
+      const ratio = screen.deviceScaleFactor;
+      console.log(`Picture, ${name} (${width} × ${height} at ${ratio}): ` +
+        `${shown.width.toFixed(1)} × ${shown.height.toFixed(1)} page pixels ` +
+        `(${Math.round(shown.width * ratio)} × ${Math.round(shown.height * ratio)} device pixels), ` +
+        `${((100 * shown.width) / width).toFixed(1)} % of the width, ` +
+        `${((100 * shown.height) / height).toFixed(1)} % of the height; ${shown.fit}`);
+    } finally {
+      await browser.close();
+    }
+  }
+}
+
+// Navigation to the first frame on the phone with the processor slowed four
+// times; LOADS first visits (a fresh profile each), then LOADS visits served
+// by the service worker the first of them installed.
+async function phoneFirstFrames(url, loads) {
+  const load = async (context) => {
+    const page = await context.newPage();
+    const cdp = await context.newCDPSession(page);
+    await cdp.send('Emulation.setCPUThrottlingRate', { rate: 4 });
+    await page.addInitScript(hookFrames);
+    await page.addInitScript(hookWorker);
+    await page.goto(url, { waitUntil: 'load' });
+    await page.waitForFunction(() => window.firstPutAt !== null, null, { timeout: 60000 });
+    return page;
+  };
+  const first = [];
+  for (let i = 0; i < loads; ++i) {
+    const browser = await launchBrowser(kPhone);
+    try {
+      const page = await load(browser.context);
+      first.push(await page.evaluate(() => window.firstPutAt));
+    } finally {
+      await browser.close();
+    }
+  }
+  const browser = await launchBrowser(kPhone);
+  const served = [];
+  let install = null;
+  try {
+    const page = await load(browser.context);
+    await page.waitForFunction(() => window.workerActivatedAt !== null, null, { timeout: 60000 });
+    install = await page.evaluate(() => window.workerActivatedAt - window.workerRegisteredAt);
+    await page.close();
+    for (let i = 0; i < loads; ++i) {
+      const again = await load(browser.context);
+      if (!(await again.evaluate(() => navigator.serviceWorker.controller !== null))) {
+        throw new Error('the visit was not served by the service worker');
+      }
+      served.push(await again.evaluate(() => window.firstPutAt));
+      await again.close();
+    }
+  } finally {
+    await browser.close();
+  }
+  const line = (values) => `median ${percentile(values, 0.5).toFixed(0)} ms ` +
+    `(fastest ${Math.min(...values).toFixed(0)}, slowest ${Math.max(...values).toFixed(0)})`;
+  console.log(`Phone, processor slowed 4×, navigation to first frame over ${loads} loads: ` +
+    `first visit ${line(first)}; served by the service worker ${line(served)}`);
+  console.log(`Service worker, register() to activated (10 files fetched, checked, cached), ` +
+    `phone with the page's processor slowed 4×: ${install.toFixed(0)} ms`);
+}
+
 async function main() {
   if (!site) {
     throw new Error('CHASER_WEB_SITE names the site to measure (tools/web.sh --bench sets it)');
   }
-  const { server, url } = await startServer(site);
-  const browser = await launchBrowser();
+  const { server, files, url } = await startServer(site);
+  siteWeight(files);
+  await pictureSizes(url);
+  await phoneFirstFrames(url, loads);
+  const browser = await launchBrowser({ serviceWorkers: 'block' });
   try {
     // Bytes and first frames.
     const firstFrames = [];

@@ -9,6 +9,10 @@
 #include "messages.h"
 #include "present.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 namespace dxsdl {
 
 namespace {
@@ -141,6 +145,16 @@ SDL_Scancode ScancodeForKeyCode(int32_t keyCode) {
 
 namespace {
 
+#ifdef __EMSCRIPTEN__
+// What a web page's own controls hold, as the page last set them: its touch
+// pad's direction bits, the directions touched since the last frame (so a
+// touch shorter than a frame still steers for one), and a tap on its quit
+// button that no frame has seen yet. Taken once per frame, with the events.
+int32_t pageTouchBits = 0;
+int32_t pageTouchesSinceFrame = 0;
+bool pageQuitRequested = false;
+#endif
+
 void OpenFirstPad(Input& input, SDL_JoystickID except) {
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
         if (!SDL_IsGameController(i) || SDL_JoystickGetDeviceInstanceID(i) == except) {
@@ -162,18 +176,24 @@ void ClosePad(Input& input) {
     input.padId = -1;
 }
 
+// W A S D steer as the arrows do. Scancodes name a key's place on the
+// keyboard, not its letter, so on a French keyboard the same four keys are
+// Z Q S D.
 int32_t KeyboardBits(const Input& input) {
+    const auto held = [&input](SDL_Scancode a, SDL_Scancode b, SDL_Scancode c) {
+        return input.held[a] || input.held[b] || input.held[c];
+    };
     int32_t bits = 0;
-    if (input.held[SDL_SCANCODE_DOWN] || input.held[SDL_SCANCODE_KP_2]) {
+    if (held(SDL_SCANCODE_DOWN, SDL_SCANCODE_KP_2, SDL_SCANCODE_S)) {
         bits |= kPadDown;
     }
-    if (input.held[SDL_SCANCODE_LEFT] || input.held[SDL_SCANCODE_KP_4]) {
+    if (held(SDL_SCANCODE_LEFT, SDL_SCANCODE_KP_4, SDL_SCANCODE_A)) {
         bits |= kPadLeft;
     }
-    if (input.held[SDL_SCANCODE_RIGHT] || input.held[SDL_SCANCODE_KP_6]) {
+    if (held(SDL_SCANCODE_RIGHT, SDL_SCANCODE_KP_6, SDL_SCANCODE_D)) {
         bits |= kPadRight;
     }
-    if (input.held[SDL_SCANCODE_UP] || input.held[SDL_SCANCODE_KP_8]) {
+    if (held(SDL_SCANCODE_UP, SDL_SCANCODE_KP_8, SDL_SCANCODE_W)) {
         bits |= kPadUp;
     }
     return bits;
@@ -184,7 +204,7 @@ int32_t PadBits(const Input& input) {
         return input.replayedPadBits;
     }
     if (input.pad == nullptr) {
-        return 0;
+        return input.touchBits;
     }
     const auto button = [&input](SDL_GameControllerButton b) {
         return SDL_GameControllerGetButton(input.pad, b) != 0;
@@ -216,7 +236,7 @@ int32_t PadBits(const Input& input) {
     if (button(SDL_CONTROLLER_BUTTON_Y)) {
         bits |= kPadButtonY;
     }
-    return bits;
+    return bits | input.touchBits;
 }
 
 void HandleInputEvent(Input& input, const SDL_Event& event) {
@@ -325,6 +345,14 @@ void ReadInput(Input& input, Window& window, Pacer& pacer) {
     while (SDL_PollEvent(&event) != 0) {
         HandleEvent(around, event);
     }
+#ifdef __EMSCRIPTEN__
+    input.touchBits = pageTouchBits | pageTouchesSinceFrame;
+    pageTouchesSinceFrame = 0;
+    if (pageQuitRequested) {
+        pageQuitRequested = false;
+        input.quitRequested = true;
+    }
+#endif
 }
 
 int32_t KeyHeld(const Input& input, int32_t keyCode) {
@@ -347,3 +375,22 @@ int32_t JoypadBits(const Input& input, int32_t inputType) {
 }
 
 }  // namespace dxsdl
+
+#ifdef __EMSCRIPTEN__
+// The page's touch pad: pad 1's direction bits (1 down, 2 left, 4 right, 8
+// up) as its fingers hold them now, set by the page at every change. They
+// join pad 1's bits from the next frame on, each direction for one frame at
+// least, so a recording holds them as pad bits; a replay's pad bits replace
+// them.
+extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlSetTouchPad(int32_t bits) {
+    dxsdl::pageTouchBits =
+        bits & (dxsdl::kPadDown | dxsdl::kPadLeft | dxsdl::kPadRight | dxsdl::kPadUp);
+    dxsdl::pageTouchesSinceFrame |= dxsdl::pageTouchBits;
+}
+
+// The page's quit button: a quit request, as closing the window makes one.
+// It stands until the next frame takes it, however short the tap.
+extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlRequestQuit() {
+    dxsdl::pageQuitRequested = true;
+}
+#endif

@@ -43,6 +43,8 @@ struct Input {
     // While a recording is replayed: pad 1's bits come from it, not the pad.
     bool padReplayed = false;
     int32_t replayedPadBits = 0;
+    // Pad 1's direction bits from a web page's touch pad (0 elsewhere).
+    int32_t touchBits = 0;
 };
 
 // The key codes of dxCheckHitKey are PC keyboard scan-code numbers (0x01

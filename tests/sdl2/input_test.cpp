@@ -106,13 +106,15 @@ TEST_F(InputTest, KeysCountAsReleasedWhenTheWindowLosesTheKeyboard) {
     EXPECT_EQ(0, dxGetJoypadInputState(kBoth));
 }
 
-TEST_F(InputTest, ArrowsAndKeypadGiveDirectionBits) {
+// W A S D by their places on the keyboard (scancodes): Z Q S D on a French one.
+TEST_F(InputTest, ArrowsKeypadAndWasdGiveDirectionBits) {
     const struct {
         SDL_Scancode key;
         int32_t bit;
     } cases[] = {{SDL_SCANCODE_DOWN, 1}, {SDL_SCANCODE_LEFT, 2}, {SDL_SCANCODE_RIGHT, 4},
                  {SDL_SCANCODE_UP, 8},   {SDL_SCANCODE_KP_2, 1}, {SDL_SCANCODE_KP_4, 2},
-                 {SDL_SCANCODE_KP_6, 4}, {SDL_SCANCODE_KP_8, 8}};
+                 {SDL_SCANCODE_KP_6, 4}, {SDL_SCANCODE_KP_8, 8}, {SDL_SCANCODE_S, 1},
+                 {SDL_SCANCODE_A, 2},    {SDL_SCANCODE_D, 4},    {SDL_SCANCODE_W, 8}};
     for (const auto& c : cases) {
         PushKey(c.key, true);
         ASSERT_EQ(0, dxProcessMessage());
@@ -139,7 +141,7 @@ TEST_F(InputTest, OppositeDirectionsHeldTogetherGiveBothBits) {
     PushKey(SDL_SCANCODE_RIGHT, false);
     PushKey(SDL_SCANCODE_UP, false);
     PushKey(SDL_SCANCODE_DOWN, false);
-    PushKey(SDL_SCANCODE_W, true);
+    PushKey(SDL_SCANCODE_E, true);
     PushKey(SDL_SCANCODE_KP_5, true);
     ASSERT_EQ(0, dxProcessMessage());
     EXPECT_EQ(0, dxGetJoypadInputState(kBoth));

@@ -5,7 +5,10 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 
 #include "art.h"
@@ -25,7 +28,7 @@ TEST(IconTest, EachSizeDecodesToThePlayersSpriteEnlarged) {
     const int left = (artgen::kIconSize - sprite.width()) / 2;
     constexpr int kTop = 7;
 
-    for (int size : {64, 128, 256}) {
+    for (int size : {64, 128, 192, 256, 512}) {
         const int scale = size / artgen::kIconSize;
         const fs::path file = dir / ("chaser-" + std::to_string(size) + ".png");
         SDL_Surface* decoded = IMG_Load(file.string().c_str());
@@ -57,6 +60,48 @@ TEST(IconTest, EachSizeDecodesToThePlayersSpriteEnlarged) {
         // Most of the hat and the face: far more than a stray stroke.
         EXPECT_GT(opaque, size * size / 5) << size << " pixels";
     }
+
+    // The maskable icon: opaque everywhere (a launcher cuts its own shape),
+    // the figure inside the circle of 0.4 of the side that every such shape
+    // keeps, and as large as a whole factor allows.
+    SDL_Surface* decoded = IMG_Load((dir / artgen::kMaskableIconName).string().c_str());
+    ASSERT_NE(nullptr, decoded) << IMG_GetError();
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0);
+    SDL_FreeSurface(decoded);
+    ASSERT_NE(nullptr, rgba) << SDL_GetError();
+    const int side = artgen::kMaskableIconSize;
+    ASSERT_EQ(side, rgba->w);
+    ASSERT_EQ(side, rgba->h);
+    const artgen::Rgb background = artgen::kMaskableIconBackground;
+    int transparent = 0;
+    int outside = 0;
+    int minX = side;
+    int maxX = -1;
+    int minY = side;
+    int maxY = -1;
+    for (int y = 0; y < side; ++y) {
+        const auto* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
+        for (int x = 0; x < side; ++x) {
+            const uint8_t* p = row + 4 * x;
+            transparent += p[3] != 255 ? 1 : 0;
+            if (p[0] == background.r && p[1] == background.g && p[2] == background.b) {
+                continue;
+            }
+            // The pixel's farthest corner from the centre, in half pixels.
+            const int64_t dx = std::max(std::abs(2 * x - side), std::abs(2 * x + 2 - side));
+            const int64_t dy = std::max(std::abs(2 * y - side), std::abs(2 * y + 2 - side));
+            outside += 25 * (dx * dx + dy * dy) > 16 * int64_t{side} * side ? 1 : 0;
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+        }
+    }
+    SDL_FreeSurface(rgba);
+    EXPECT_EQ(0, transparent);
+    EXPECT_EQ(0, outside);
+    // The figure's longer side reaches past half the safe circle's diameter.
+    EXPECT_GT(std::max(maxX - minX, maxY - minY) + 1, side * 4 / 10) << "the figure is small";
     fs::remove_all(dir);
 }
 

@@ -48,13 +48,24 @@ inline constexpr int kIconSize = 64;
 Image Icon();
 
 // The icon file names artgen writes, one per size: chaser-64.png (the
-// sprite's own pixels), chaser-128.png and chaser-256.png (each pixel a
-// square block).
-inline constexpr int kIconScales[] = {1, 2, 4};
+// sprite's own pixels), chaser-128.png, chaser-192.png, chaser-256.png and
+// chaser-512.png (each pixel a square block). The desktop takes 64, 128 and
+// 256; the web page's manifest 192 and 512.
+inline constexpr int kIconScales[] = {1, 2, 3, 4, 8};
 std::string IconName(int scale);
 
-// Writes the icon at every size into the directory, making it if need be;
-// false with a reason when something cannot be written.
+// The web page's maskable icon: a launcher may cut any shape out of it that
+// holds the circle of four tenths of its side round its centre, so it has no
+// transparent pixel, and the icon's figure, enlarged by the largest whole
+// factor that keeps every pixel of it inside that circle, is centred on a
+// plain background.
+inline constexpr int kMaskableIconSize = 512;
+inline constexpr Rgb kMaskableIconBackground{24, 32, 56};
+Image MaskableIcon();
+inline constexpr const char* kMaskableIconName = "chaser-maskable-512.png";
+
+// Writes the icon at every size, and the maskable icon, into the directory,
+// making it if need be; false with a reason when something cannot be written.
 bool WriteIcons(const std::filesystem::path& directory, std::string* error);
 
 }  // namespace artgen

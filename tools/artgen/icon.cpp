@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <system_error>
 
 #include "art.h"
@@ -25,6 +27,73 @@ Image Icon() {
     return icon;
 }
 
+Image MaskableIcon() {
+    const Image icon = Icon();
+    // The figure's bounds, in the icon's pixels.
+    int minX = icon.width();
+    int minY = icon.height();
+    int maxX = -1;
+    int maxY = -1;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            if (icon.Opaque(x, y)) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+        }
+    }
+    constexpr int64_t kSide = kMaskableIconSize;
+    // A point (px, py) of the picture is inside the safe circle when its
+    // distance from the centre is at most 0.4 of the side: in whole numbers,
+    // 25 ((2px - side)^2 + (2py - side)^2) <= 16 side^2.
+    const auto inside = [](int64_t px, int64_t py) {
+        return 25 * ((2 * px - kSide) * (2 * px - kSide) + (2 * py - kSide) * (2 * py - kSide)) <=
+               16 * kSide * kSide;
+    };
+    int scale = kMaskableIconSize / icon.width();
+    int left = 0;
+    int top = 0;
+    for (; scale > 1; --scale) {
+        left = (kMaskableIconSize - (minX + maxX + 1) * scale) / 2;
+        top = (kMaskableIconSize - (minY + maxY + 1) * scale) / 2;
+        bool fits = true;
+        for (int y = minY; y <= maxY && fits; ++y) {
+            for (int x = minX; x <= maxX && fits; ++x) {
+                if (!icon.Opaque(x, y)) {
+                    continue;
+                }
+                // Every corner of the enlarged pixel.
+                for (int corner = 0; corner < 4; ++corner) {
+                    const int64_t px = left + static_cast<int64_t>(x + corner % 2) * scale;
+                    const int64_t py = top + static_cast<int64_t>(y + corner / 2) * scale;
+                    fits = fits && inside(px, py);
+                }
+            }
+        }
+        if (fits) {
+            break;
+        }
+    }
+    if (scale == 1) {
+        left = (kMaskableIconSize - (minX + maxX + 1)) / 2;
+        top = (kMaskableIconSize - (minY + maxY + 1)) / 2;
+    }
+    Image maskable(kMaskableIconSize, kMaskableIconSize);
+    for (int y = 0; y < kMaskableIconSize; ++y) {
+        for (int x = 0; x < kMaskableIconSize; ++x) {
+            const int fromX = x - left;
+            const int fromY = y - top;
+            const bool figure =
+                fromX >= 0 && fromY >= 0 && icon.Opaque(fromX / scale, fromY / scale);
+            maskable.Set(x, y,
+                         figure ? icon.At(fromX / scale, fromY / scale) : kMaskableIconBackground);
+        }
+    }
+    return maskable;
+}
+
 std::string IconName(int scale) {
     return "chaser-" + std::to_string(kIconSize * scale) + ".png";
 }
@@ -44,7 +113,7 @@ bool WriteIcons(const std::filesystem::path& directory, std::string* error) {
             return false;
         }
     }
-    return true;
+    return WritePng(directory / kMaskableIconName, MaskableIcon(), 1, error);
 }
 
 }  // namespace artgen

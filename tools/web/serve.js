@@ -18,6 +18,7 @@ const kTypes = {
   '.wasm': 'application/wasm',
   '.data': 'application/octet-stream',
   '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
 };
 
 // Every file of the site, read and compressed once at start.
