@@ -137,22 +137,35 @@ TEST(NoDisplayDeathTest, AskingForTheOffscreenDriverByNameStarts) {
 
 #ifdef CHASER_GAME
 // The player sees one line, the game's own: no backend that cannot work is
-// probed, so no system library speaks first.
+// probed, so no system library speaks first. Without any display, and with a
+// Wayland display named whose socket is not there: no XDG_RUNTIME_DIR to find
+// it in (the Wayland library used to print its own line first), an empty
+// one, or a path to nothing.
 TEST(NoDisplayTest, TheGameEndsWithStatus255AndOneLine) {
     TempDir dir;
     const std::string errors = dir.File("errors.txt");
-    const std::string command =
-        std::string("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \"") +
-        CHASER_GAME + "\" 2>\"" + errors + "\"";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(255, WEXITSTATUS(status));
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string shown = text.str();
-    EXPECT_EQ(1, std::count(shown.begin(), shown.end(), '\n')) << shown;
-    EXPECT_EQ(0u, shown.rfind("chaser: ", 0)) << shown;
+    fs::create_directories(dir.path() / "runtime");
+    const std::string noX =
+        "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET ";
+    const std::string environments[] = {
+        noX + "-u XDG_RUNTIME_DIR",
+        noX + "-u XDG_RUNTIME_DIR WAYLAND_DISPLAY=wayland-9",
+        noX + "XDG_RUNTIME_DIR=" + dir.File("runtime") + " WAYLAND_DISPLAY=wayland-9",
+        noX + "-u XDG_RUNTIME_DIR WAYLAND_DISPLAY=" + dir.File("no-socket"),
+    };
+    for (const std::string& environment : environments) {
+        SCOPED_TRACE(environment);
+        const int status =
+            std::system((environment + " \"" + CHASER_GAME + "\" 2>\"" + errors + "\"").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(255, WEXITSTATUS(status));
+        std::ifstream in(errors);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string shown = text.str();
+        EXPECT_EQ(1, std::count(shown.begin(), shown.end(), '\n')) << shown;
+        EXPECT_EQ(0u, shown.rfind("chaser: cannot start: no display (", 0)) << shown;
+    }
 }
 
 // The real game, headless, started as `prefix` CHASER_GAME (nohup, say),
