@@ -169,7 +169,9 @@ TEST(NoDisplayTest, TheGameEndsWithStatus255AndOneLine) {
 }
 
 // The real game, headless, started as `prefix` CHASER_GAME (nohup, say),
-// with descriptor 0 closed when asked.
+// with descriptor 0 closed when asked. The quit signals take their usual
+// handling, as in a game started from a terminal, whatever the test's own
+// (a shell script's background job ignores SIGINT).
 pid_t SpawnGame(std::vector<const char*> prefix, bool closeStdin = false) {
     prefix.push_back(CHASER_GAME);
     prefix.push_back(nullptr);
@@ -178,9 +180,12 @@ pid_t SpawnGame(std::vector<const char*> prefix, bool closeStdin = false) {
     if (closeStdin) {
         posix_spawn_file_actions_addclose(&actions, 0);
     }
+    posix_spawnattr_t attributes;
+    UsualQuitSignals(&attributes);
     pid_t game = -1;
-    const int spawned = posix_spawnp(&game, prefix[0], &actions, nullptr,
+    const int spawned = posix_spawnp(&game, prefix[0], &actions, &attributes,
                                      const_cast<char* const*>(prefix.data()), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? game : -1;
 }
