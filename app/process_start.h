@@ -1,9 +1,9 @@
 // The program's first step on POSIX systems, before the runtime starts.
 #pragma once
 
-// Holds back SIGINT, SIGTERM and SIGHUP until the graphics library takes
-// them as quit requests at its start (dxDxLib_Init, a few hundred
-// microseconds later): one that comes in between is then answered by the
+// Holds back SIGINT, SIGTERM and SIGHUP until the graphics library, loaded
+// after this step (graphics_library.cpp), takes them as quit requests at its
+// start (dxDxLib_Init): one that comes in between is then answered by the
 // game's loop, and the game ends with 0, rather than being killed by it
 // before any handler exists.
 //
