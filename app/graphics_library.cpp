@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "dxlibdll.h"
 
@@ -40,15 +42,46 @@ struct Operations {
 #undef DXLIBDLL_POINTER
 };
 
-// Found by the executable's run path, as the system would have found it, and
-// its symbols and SDL's seen by the whole process, as they were when the
-// system loaded it (a preloaded probe that wraps SDL's functions finds them).
+constexpr int kMode = RTLD_LAZY | RTLD_GLOBAL;
+
+// Opened as the system would have opened it for the executable, by its run
+// path, and its symbols and SDL's seen by the whole process as they were then
+// (a preloaded probe that wraps SDL's functions finds them). Asked by name
+// first; then in each folder of the executable's own search path, for when
+// a wrapper of dlopen (the sanitizers') hides that the executable asks. Null
+// with the first reason when neither finds it.
+void* OpenLibrary(std::string* reason) {
+    if (void* library = dlopen(DXLIBDLL_FILE, kMode)) {
+        return library;
+    }
+    *reason = dlerror();
+    void* executable = dlopen(nullptr, RTLD_LAZY);
+    Dl_serinfo size{};
+    if (executable == nullptr || dlinfo(executable, RTLD_DI_SERINFOSIZE, &size) != 0) {
+        return nullptr;
+    }
+    std::vector<Dl_serinfo> storage(size.dls_size / sizeof(Dl_serinfo) + 1);
+    Dl_serinfo* folders = storage.data();
+    *folders = size;
+    if (dlinfo(executable, RTLD_DI_SERINFO, folders) != 0) {
+        return nullptr;
+    }
+    for (unsigned int i = 0; i < folders->dls_cnt; ++i) {
+        const std::string path = std::string(folders->dls_serpath[i].dls_name) + "/" DXLIBDLL_FILE;
+        if (void* library = dlopen(path.c_str(), kMode)) {
+            return library;
+        }
+    }
+    return nullptr;
+}
+
 Operations Load() {
     Operations operations;
-    void* library = dlopen(DXLIBDLL_FILE, RTLD_LAZY | RTLD_GLOBAL);
+    std::string reason;
+    void* library = OpenLibrary(&reason);
     if (library == nullptr) {
         std::fprintf(stderr, "%s: cannot load the graphics library: %s\n",
-                     program_invocation_short_name, dlerror());
+                     program_invocation_short_name, reason.c_str());
         return operations;
     }
     Operations found;
