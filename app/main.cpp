@@ -4,13 +4,14 @@
 #include "main_routine.h"
 
 #ifndef _WIN32
-#include "standard_streams.h"
+#include "process_start.h"
 #endif
 
 int main() {
 #ifndef _WIN32
-    // Before anything opens a file or a connection.
-    PrepareStandardStreams();
+    // Before anything opens a file or a connection, or a signal could come
+    // with no handler to take it.
+    PrepareProcess();
 #endif
     RuntimeEntry(MainRoutine);
 }

@@ -6,6 +6,12 @@
 // interval between them and the spread of the intervals. Headless browsers
 // give 60 Hz only; this shows the same rule on the others.
 //
+// Then the native rule under the same kind of clock (tests/sdl2/fake_display.h):
+// vsync tried on displays that report 60 Hz but refresh at another rate, or
+// whose compositor holds the window back, with the timer taking over; per
+// display, the frames shown in the first SECONDS, their rate, the method at
+// the end and the frame from which the timer paced.
+//
 //   display_pacing [SECONDS] [JITTER]        (60 s and 300 us unless given)
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +20,7 @@
 #include <vector>
 
 #include "exports.h"
+#include "fake_display.h"
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
@@ -50,6 +57,39 @@ int main(int argc, char** argv) {
                             static_cast<double>(shown.size() - 1);
         std::printf("%5d Hz %10zu %12.3f %14.4f %14.3f %12.3f\n", hz, shown.size(),
                     static_cast<double>(shown.size()) / seconds, mean, shortest, longest);
+    }
+
+    // Native: the game wakes up late by as much as a browser's clock jitters.
+    const auto jitterUs = static_cast<uint64_t>(jitter);
+    std::printf(
+        "\nnative, vsync tried first, waking up to %d us late; frames shown in the first %d s\n",
+        jitter, seconds);
+    std::printf("%-36s %8s %10s %8s %12s\n", "display", "frames", "frames/s", "method",
+                "timer from");
+    const struct {
+        const char* name;
+        fakeclock::FakeDisplay display;
+    } displays[] = {
+        {"60 Hz", {60000, 0, true, jitterUs}},
+        {"59.94 Hz", {59940, 0, true, jitterUs}},
+        {"59 Hz", {59000, 0, true, jitterUs}},
+        {"61 Hz", {61000, 0, true, jitterUs}},
+        {"60 Hz, compositor holds one refresh", {60000, 1, true, jitterUs}},
+        {"60 Hz, vsync never waits", {60000, 0, false, jitterUs}},
+    };
+    for (const auto& d : displays) {
+        const fakeclock::PacedRun run = fakeclock::PaceOnFakeDisplay(d.display, seconds + 1);
+        const auto frames = std::count_if(run.shown.begin(), run.shown.end(), [&](uint64_t t) {
+            return t < run.start + static_cast<uint64_t>(seconds) * 1000000;
+        });
+        std::printf("%-36s %8ld %10.3f %8s", d.name, static_cast<long>(frames),
+                    static_cast<double>(frames) / seconds,
+                    run.method == dxsdl::PacingMethod::Vsync ? "vsync" : "timer");
+        if (run.timerFrom < run.shown.size()) {
+            std::printf(" %12zu\n", run.timerFrom);
+        } else {
+            std::printf(" %12s\n", "-");
+        }
     }
     return 0;
 }

@@ -153,7 +153,6 @@ int32_t StartLibrary() {
     made->pacer.enabled = settings.pacingEnabled;
     made->pacer.unpacedSession = made->session.unpaced;
     StartPacing(made->pacer, made->window, settings.mode.refreshRate);
-    CatchQuitSignals();
     library = std::move(made);
     return 0;
 }
@@ -164,15 +163,22 @@ int32_t dxDxLib_Init(void) {
     if (library) {
         return 0;
     }
+    // First thing: a quit signal that comes while the library starts or the
+    // game loads is answered at the first frame; if the start fails, it is
+    // passed on.
+    CatchQuitSignals();
+    int32_t result = -1;
     try {
-        return StartLibrary();
+        result = StartLibrary();
     } catch (const std::bad_alloc&) {
         // Whatever was made is dropped; SDL_Quit closes what SDL opened.
-        ReleaseQuitSignals();
         SDL_Quit();
         ReportLine("cannot start: not enough memory");
-        return -1;
     }
+    if (result != 0) {
+        ReleaseQuitSignals();
+    }
+    return result;
 }
 
 int32_t dxDxLib_End(void) {
@@ -204,6 +210,8 @@ int32_t dxSetDrawArea(int32_t left, int32_t top, int32_t right, int32_t bottom) 
 }
 
 int32_t dxLoadGraph(const char* fileName, int32_t /*flag*/) {
+    // Loading is progress towards the first frame, not a game stuck.
+    NoteProgress();
     if (!library) {
         try {
             ReportLine(std::string("dxLoadGraph: \"") +

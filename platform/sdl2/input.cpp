@@ -245,7 +245,11 @@ void HandleInputEvent(Input& input, const SDL_Event& event) {
         case SDL_KEYUP: {
             const SDL_Scancode code = event.key.keysym.scancode;
             if (code > SDL_SCANCODE_UNKNOWN && code < SDL_NUM_SCANCODES) {
-                input.held[static_cast<size_t>(code)] = event.type == SDL_KEYDOWN;
+                const auto key = static_cast<size_t>(code);
+                const bool down = event.type == SDL_KEYDOWN;
+                input.down[key] = down;
+                input.pressed[key] = input.pressed[key] || down;
+                input.held[key] = down || input.pressed[key];
             }
             break;
         }
@@ -280,8 +284,10 @@ void HandleWindowEvent(const Surroundings& around, const SDL_WindowEvent& event)
             around.input.quitRequested = true;
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            // Keys released elsewhere would never be seen released.
-            around.input.held.fill(false);
+            // Keys released elsewhere would never be seen released; a press
+            // this frame still counts.
+            around.input.down.fill(false);
+            around.input.held = around.input.pressed;
             break;
         case SDL_WINDOWEVENT_DISPLAY_CHANGED:
             // The new display may run at another rate.
@@ -321,6 +327,8 @@ void HandleEvent(const Surroundings& around, const SDL_Event& event) {
 
 void StartInput(Input& input) {
     input.held.fill(false);
+    input.down.fill(false);
+    input.pressed.fill(false);
     input.padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     if (!input.padsAvailable) {
         ReportLine(std::string("game pads are not available, the keyboard still works: ") +
@@ -337,9 +345,14 @@ void StopInput(Input& input) {
     }
     input.padsAvailable = false;
     input.held.fill(false);
+    input.down.fill(false);
+    input.pressed.fill(false);
 }
 
 void ReadInput(Input& input, Window& window, Pacer& pacer) {
+    // A new frame: the last one's taps have been seen.
+    input.held = input.down;
+    input.pressed.fill(false);
     const Surroundings around{input, window, pacer};
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {

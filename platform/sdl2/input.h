@@ -32,10 +32,15 @@ inline constexpr int kStickDeadZone = 8192;
 
 // Keyboard and game pad state, as the events of the frames so far left it.
 struct Input {
-    // Our own record of held keys, kept from the events we handle: SDL's
+    // The keys the frame sees held: those down, and those pressed since the
+    // frame before even if released again, so a tap between two frames is
+    // seen by the next one. Recorded and replayed as the frame's keys.
+    std::array<bool, SDL_NUM_SCANCODES> held{};
+    // Our own record of the keys down, kept from the events we handle: SDL's
     // keyboard state would miss events that reach the queue by other ways
     // than the keyboard driver.
-    std::array<bool, SDL_NUM_SCANCODES> held{};
+    std::array<bool, SDL_NUM_SCANCODES> down{};
+    std::array<bool, SDL_NUM_SCANCODES> pressed{};  // since the frame began
     bool padsAvailable = false;
     SDL_GameController* pad = nullptr;  // read as pad 1
     SDL_JoystickID padId = -1;

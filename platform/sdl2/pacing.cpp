@@ -1,22 +1,29 @@
 // Pacing: frames are shown at the rate the game asked for, whatever the
 // display's own rate.
 //
-// When the display runs at that rate and the renderer can wait for its
-// vertical blank, showing a frame waits for it. Otherwise a timer keeps a
-// schedule of absolute deadlines, one period apart in performance-counter
-// ticks, so rounding never drifts the long-run rate; it sleeps through most of
-// the wait and yields the processor for the last moment. After a stall of more
-// than a few frames the schedule starts afresh instead of rushing through the
-// frames it missed. In a web page the browser's animation frames are the
-// clock.
+// A schedule of absolute deadlines, one period apart in performance-counter
+// ticks, so rounding never drifts the long-run rate, is the measure of every
+// frame. When the display reports the game's rate and the renderer can wait
+// for its vertical blank, showing a frame waits for it, for as long as the
+// frames shown keep to the schedule (a display that reports 60 Hz may run at
+// 59.5, or a compositor hold the window back). Otherwise a timer waits for
+// each deadline: it sleeps through most of the wait and yields the processor
+// for the last moment. After a stall of more than a few frames the schedule
+// starts afresh instead of rushing through the frames it missed. In a web
+// page the browser's animation frames are the clock.
 #include "pacing.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <cmath>
+#include <cstdio>
+#include <string>
 #include <thread>
+
+#include "messages.h"
+#include "real_compare.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
@@ -34,7 +41,8 @@ void FrameSchedule::Start(uint64_t ticksPerSecond, int32_t framesPerSecond, int3
 }
 
 uint64_t FrameSchedule::Due(uint64_t now) {
-    if (!started_ || (now > next_ && now - next_ > stallTicks_)) {
+    restarted_ = !started_ || (now > next_ && now - next_ > stallTicks_);
+    if (restarted_) {
         next_ = now;
         carried_ = 0;
         started_ = true;
@@ -63,67 +71,126 @@ bool DisplayFramePacer::Offer(uint64_t nowUs) {
     return true;
 }
 
-void VsyncCheck::Start(uint64_t periodTicks) {
+void VsyncCheck::Start(uint64_t periodTicks, uint64_t stallTicks) {
     period_ = periodTicks;
-    haveLast_ = false;
-    count_ = 0;
+    stall_ = stallTicks;
+    haveReference_ = false;
 }
 
-bool VsyncCheck::Record(uint64_t shownAt) {
-    if (!haveLast_) {
-        last_ = shownAt;
-        haveLast_ = true;
+bool VsyncCheck::Record(uint64_t askedAt, uint64_t due, bool restarted, uint64_t shownAt) {
+    if (shownAt - askedAt > stall_) {
+        return false;  // no refresh takes that long: the window was held back
+    }
+    // Negative when the frame was shown before its time (C++20 wraps it so).
+    const auto offset = static_cast<int64_t>(shownAt - due);
+    if (!haveReference_ || restarted) {
+        reference_ = offset;
+        haveReference_ = true;
         return true;
     }
-    intervals_[count_++] = shownAt - last_;
-    last_ = shownAt;
-    if (count_ < kWindow) {
-        return true;
-    }
-    count_ = 0;
-    std::nth_element(intervals_, intervals_ + kWindow / 2, intervals_ + kWindow);
-    return intervals_[kWindow / 2] * 4 >= period_ * 3;
+    const auto drift = offset - reference_;
+    const auto bound = static_cast<int64_t>(period_ + period_ / 2);
+    return drift <= bound && drift >= -bound;
 }
 
 namespace {
 
-const PacingTuning kDefaultTuning;
-
-const PacingTuning& TuningOf(const Pacer& pacer) {
-    return pacer.tuning != nullptr ? *pacer.tuning : kDefaultTuning;
+// Milliseconds in ticks of a counter of `ticksPerSecond`: 0 for anything
+// that is not a positive number, and capped far beyond any wait, so the
+// conversion is defined for every value.
+uint64_t MillisecondsToTicks(double ms, uint64_t ticksPerSecond) {
+    if (!RealGreater(ms, 0.0)) {
+        return 0;
+    }
+    const double ticks = ms * static_cast<double>(ticksPerSecond) / 1000.0;
+    constexpr double kCap = 0x1p62;
+    return RealGreaterEqual(ticks, kCap) ? static_cast<uint64_t>(kCap)
+                                         : static_cast<uint64_t>(ticks);
 }
 
-void RestartSchedule(Pacer& pacer) {
-    const int32_t stallFrames = TuningOf(pacer).stallFrames;
-    pacer.schedule.Start(SDL_GetPerformanceFrequency(), pacer.rate, stallFrames);
-    pacer.displayFrames.Start(pacer.rate, stallFrames);
+// A margin of the tuning in counter ticks; one that is not a number of
+// milliseconds from 0 to 1000 gets a line, and the usual one is used.
+uint64_t MarginTicks(double ms, double usual, const char* what, uint64_t ticksPerSecond) {
+    if (RealLess(ms, 0.0) || RealGreater(ms, 1000.0)) {
+        // Spelt out here: C libraries differ in how they print these.
+        char given[32];
+        char used[32];
+        if (std::isnan(ms)) {
+            std::snprintf(given, sizeof given, "NaN");
+        } else if (std::isinf(ms)) {
+            std::snprintf(given, sizeof given, "%sinfinity", std::signbit(ms) ? "-" : "");
+        } else {
+            std::snprintf(given, sizeof given, "%g", ms);
+        }
+        std::snprintf(used, sizeof used, "%g", usual);
+        ReportLine(std::string("the frame timer's ") + what + " margin of " + given +
+                   " ms is not a number of milliseconds from 0 to 1000; " + used + " ms is used");
+        ms = usual;
+    }
+    return MillisecondsToTicks(ms, ticksPerSecond);
 }
 
 }  // namespace
 
+void StartSchedule(Pacer& pacer, uint64_t ticksPerSecond) {
+    const PacingTuning usual;
+    const PacingTuning& tuning = pacer.tuning != nullptr ? *pacer.tuning : usual;
+    pacer.schedule.Start(ticksPerSecond, pacer.rate, tuning.stallFrames);
+    pacer.displayFrames.Start(pacer.rate, tuning.stallFrames);
+    pacer.coarseMarginTicks =
+        MarginTicks(tuning.coarseMarginMs, usual.coarseMarginMs, "sleep", ticksPerSecond);
+    pacer.spinMarginTicks =
+        MarginTicks(tuning.spinMarginMs, usual.spinMarginMs, "yield", ticksPerSecond);
+}
+
+void PaceWith(Pacer& pacer, PacingMethod method) {
+    pacer.method = method;
+    if (method == PacingMethod::Vsync) {
+        pacer.vsyncCheck.Start(pacer.schedule.WholePeriod(), pacer.schedule.StallTicks());
+    }
+}
+
+uint64_t FrameTurn(Pacer& pacer, uint64_t now) {
+    if (pacer.method == PacingMethod::Off) {
+        return now;
+    }
+    pacer.turnAskedAt = now;
+    pacer.turnDue = pacer.schedule.Due(now);
+    pacer.turnRestarted = pacer.schedule.Restarted();
+    return pacer.method == PacingMethod::Timer ? pacer.turnDue : now;
+}
+
+bool FrameShownAt(Pacer& pacer, uint64_t shownAt) {
+    if (pacer.method == PacingMethod::Off) {
+        return true;
+    }
+    pacer.schedule.Advance();
+    return pacer.method != PacingMethod::Vsync ||
+           pacer.vsyncCheck.Record(pacer.turnAskedAt, pacer.turnDue, pacer.turnRestarted, shownAt);
+}
+
 void StartPacing(Pacer& pacer, Window& window, int32_t rate) {
     pacer.rate = rate;
     pacer.vsyncDistrusted = false;
+    StartSchedule(pacer, SDL_GetPerformanceFrequency());
     ChoosePacingMethod(pacer, window);
 }
 
 void ChoosePacingMethod(Pacer& pacer, Window& window) {
-    RestartSchedule(pacer);
     if (!pacer.enabled || pacer.unpacedSession) {
         SetVsync(window, false);
-        pacer.method = PacingMethod::Off;
+        PaceWith(pacer, PacingMethod::Off);
         return;
     }
-    // Within one hertz: displays sold as 60 Hz report 59 or 60.
-    const int displayRate = DisplayRefreshRate(window);
-    if (!pacer.vsyncDistrusted && displayRate > 0 && std::abs(displayRate - pacer.rate) <= 1 &&
+    // Tried only where the display reports the game's very rate; the check
+    // then holds it to it.
+    if (!pacer.vsyncDistrusted && DisplayRefreshRate(window) == pacer.rate &&
         SetVsync(window, true)) {
-        pacer.method = PacingMethod::Vsync;
-        pacer.vsyncCheck.Start(pacer.schedule.WholePeriod());
+        PaceWith(pacer, PacingMethod::Vsync);
         return;
     }
     SetVsync(window, false);
-    pacer.method = PacingMethod::Timer;
+    PaceWith(pacer, PacingMethod::Timer);
 }
 
 #ifdef __EMSCRIPTEN__
@@ -154,9 +221,9 @@ void AwaitAnimationFrame(Pacer& pacer) {
     }
     // Shown at the first animation frame at or after the frame's deadline.
     for (;;) {
-        const double startMs = std::max(WaitForAnimationFrame(), 0.0);
+        const double startMs = WaitForAnimationFrame();
         if (pacer.method == PacingMethod::Off ||
-            pacer.displayFrames.Offer(static_cast<uint64_t>(startMs * 1000.0))) {
+            pacer.displayFrames.Offer(MillisecondsToTicks(startMs, 1000000))) {
             return;
         }
     }
@@ -164,21 +231,17 @@ void AwaitAnimationFrame(Pacer& pacer) {
 #else
 namespace {
 
-uint64_t MillisecondsToTicks(double ms) {
-    return static_cast<uint64_t>(ms * static_cast<double>(SDL_GetPerformanceFrequency()) / 1000.0);
-}
-
-void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
+void SleepUntil(const Pacer& pacer, uint64_t deadline) {
     const uint64_t frequency = SDL_GetPerformanceFrequency();
-    const uint64_t coarse = MillisecondsToTicks(tuning.coarseMarginMs);
-    const uint64_t spin = MillisecondsToTicks(tuning.spinMarginMs);
     for (;;) {
         const uint64_t now = SDL_GetPerformanceCounter();
         if (now >= deadline) {
             return;
         }
         const uint64_t remaining = deadline - now;
-        const uint64_t wholeMs = remaining > coarse ? (remaining - coarse) * 1000 / frequency : 0;
+        const uint64_t wholeMs = remaining > pacer.coarseMarginTicks
+                                     ? (remaining - pacer.coarseMarginTicks) * 1000 / frequency
+                                     : 0;
         if (wholeMs >= 1) {
             SDL_Delay(static_cast<Uint32>(wholeMs));
             continue;
@@ -186,15 +249,13 @@ void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
 #ifndef _WIN32
         // Sub-millisecond sleeps are only that short outside Windows, where a
         // sleep lasts at least a timer tick.
-        if (remaining > spin) {
-            const uint64_t us = (remaining - spin) * 1000000 / frequency;
+        if (remaining > pacer.spinMarginTicks) {
+            const uint64_t us = (remaining - pacer.spinMarginTicks) * 1000000 / frequency;
             if (us > 0) {
                 std::this_thread::sleep_for(std::chrono::microseconds(us));
                 continue;
             }
         }
-#else
-        (void)spin;
 #endif
         std::this_thread::yield();
     }
@@ -203,16 +264,11 @@ void SleepUntil(const PacingTuning& tuning, uint64_t deadline) {
 }  // namespace
 
 void AwaitFrameTurn(Pacer& pacer) {
-    if (pacer.method == PacingMethod::Timer) {
-        SleepUntil(TuningOf(pacer), pacer.schedule.Due(SDL_GetPerformanceCounter()));
-    }
+    SleepUntil(pacer, FrameTurn(pacer, SDL_GetPerformanceCounter()));
 }
 
 void FrameShown(Pacer& pacer, Window& window) {
-    if (pacer.method == PacingMethod::Timer) {
-        pacer.schedule.Advance();
-    } else if (pacer.method == PacingMethod::Vsync &&
-               !pacer.vsyncCheck.Record(SDL_GetPerformanceCounter())) {
+    if (!FrameShownAt(pacer, SDL_GetPerformanceCounter())) {
         pacer.vsyncDistrusted = true;
         ChoosePacingMethod(pacer, window);
     }

@@ -10,7 +10,9 @@ namespace dxsdl {
 
 enum class PacingMethod { Off, Timer, Vsync };
 
-// The timer's knobs, for tools that measure it.
+// The timer's knobs, for tools that measure it; taken at start-up. A margin
+// that is not a number of milliseconds from 0 to 1000 is refused with a line,
+// and the usual one used.
 struct PacingTuning {
     double coarseMarginMs = 2.0;  // whole-millisecond sleeps end this long before the deadline
     double spinMarginMs = 0.2;    // short sleeps end this long before it; then yields
@@ -27,7 +29,10 @@ class FrameSchedule {
     uint64_t Due(uint64_t now);
     // The coming frame was shown: the next one is due one period after it.
     void Advance();
+    // Whether the last Due started the schedule afresh.
+    bool Restarted() const { return restarted_; }
     uint64_t WholePeriod() const { return period_; }
+    uint64_t StallTicks() const { return stallTicks_; }
 
   private:
     uint64_t period_ = 0;     // whole ticks per frame
@@ -37,6 +42,7 @@ class FrameSchedule {
     uint64_t stallTicks_ = 0;
     uint64_t next_ = 0;
     bool started_ = false;
+    bool restarted_ = false;
 };
 
 // Pacing on the display's own frames, as a browser hands them out (animation
@@ -59,22 +65,27 @@ class DisplayFramePacer {
     FrameSchedule schedule_;
 };
 
-// Watches the intervals between frames while vertical-blank waits pace them:
-// some systems accept the request and then do not wait. Untrusted once the
-// median of a window of intervals is under three quarters of a period.
+// Watches frames shown while vertical-blank waits pace them, and keeps vsync
+// only while it keeps the game's own rate: every frame shown within one and
+// a half periods of its place in the schedule (taken from the first frame
+// shown, or the first after a stall), and no wait for one longer than the
+// stall limit. A display at another rate drifts out of the schedule (59 Hz
+// in about a second and a half), as does a system that accepts the request
+// and then does not wait (at once), or a compositor that holds the window
+// back (a few frames).
 class VsyncCheck {
   public:
-    void Start(uint64_t periodTicks);
-    // The time a frame was shown; false once vsync has proved not to pace.
-    bool Record(uint64_t shownAt);
+    void Start(uint64_t periodTicks, uint64_t stallTicks);
+    // A frame asked for its turn at `askedAt`, the schedule put it at `due`
+    // (`restarted`: afresh, after a stall), and it was shown at `shownAt`.
+    // False once vsync has proved not to keep the game's rate.
+    bool Record(uint64_t askedAt, uint64_t due, bool restarted, uint64_t shownAt);
 
   private:
-    static constexpr int kWindow = 31;
     uint64_t period_ = 0;
-    uint64_t last_ = 0;
-    bool haveLast_ = false;
-    int count_ = 0;
-    uint64_t intervals_[kWindow] = {};
+    uint64_t stall_ = 0;
+    int64_t reference_ = 0;  // shown minus due, where the schedule began
+    bool haveReference_ = false;
 };
 
 struct Pacer {
@@ -86,7 +97,14 @@ struct Pacer {
     bool unpacedSession = false;
     int32_t rate = 60;
     PacingMethod method = PacingMethod::Timer;
+    // One schedule for the whole run, kept when the method changes, so the
+    // frames vsync lost before it was found out are made up by the timer.
     FrameSchedule schedule;
+    uint64_t coarseMarginTicks = 0;  // the tuning's margins, in counter ticks
+    uint64_t spinMarginTicks = 0;
+    uint64_t turnAskedAt = 0;  // the coming frame: when it asked for its turn,
+    uint64_t turnDue = 0;      // when the schedule puts it
+    bool turnRestarted = false;
     DisplayFramePacer displayFrames;  // a web page's animation frames
     VsyncCheck vsyncCheck;
     bool vsyncDistrusted = false;    // proved not to pace: the timer for good
@@ -99,6 +117,18 @@ void StartPacing(Pacer& pacer, Window& window, int32_t rate);
 // Picks it again: after the window moved to another display, went fullscreen,
 // or pacing was switched on or off.
 void ChoosePacingMethod(Pacer& pacer, Window& window);
+
+// The rule itself, on counter ticks and apart from the clock and the display,
+// so that a fake clock can drive it. StartSchedule starts the schedule for a
+// counter of that many ticks a second, and takes the tuning's margins.
+// PaceWith sets the method. FrameTurn: the coming frame asks for its turn at
+// `now`; the time it may be shown (the timer's deadline, else now). FrameShownAt:
+// it was shown at `shownAt`; false when vsync proved not to keep the game's
+// rate, and the timer must take over.
+void StartSchedule(Pacer& pacer, uint64_t ticksPerSecond);
+void PaceWith(Pacer& pacer, PacingMethod method);
+uint64_t FrameTurn(Pacer& pacer, uint64_t now);
+bool FrameShownAt(Pacer& pacer, uint64_t shownAt);
 
 #ifdef __EMSCRIPTEN__
 // In a web page: waits for the browser's animation frame at which the coming

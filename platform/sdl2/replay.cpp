@@ -212,7 +212,11 @@ SessionSwitches SwitchesFromEnvironment() {
     switches.recordFile = Getenv("DXLIBDLL_RECORD");
     switches.replayFile = Getenv("DXLIBDLL_REPLAY");
     switches.digestFile = Getenv("DXLIBDLL_DIGESTS");
-    switches.unpaced = Getenv("DXLIBDLL_UNPACED") == "1";
+    const std::string unpaced = Getenv("DXLIBDLL_UNPACED");
+    switches.unpaced = unpaced == "1";
+    if (!unpaced.empty() && unpaced != "0" && unpaced != "1") {
+        ReportLine("DXLIBDLL_UNPACED=\"" + unpaced + "\" is neither 0 nor 1; frames are paced");
+    }
     return switches;
 }
 

@@ -46,7 +46,8 @@ std::string RecordLine(const Input& input);
 uint64_t FrameDigest(const SDL_Surface* backBuffer);
 
 // What the environment asks for: DXLIBDLL_RECORD, DXLIBDLL_REPLAY and
-// DXLIBDLL_DIGESTS name files; DXLIBDLL_UNPACED=1 shows frames at once.
+// DXLIBDLL_DIGESTS name files; DXLIBDLL_UNPACED=1 shows frames at once (a
+// value other than 0 and 1 is warned of, once, and leaves them paced).
 struct SessionSwitches {
     std::string recordFile;
     std::string replayFile;

@@ -18,6 +18,14 @@
 #ifdef __EMSCRIPTEN__
 #include <emscripten/html5.h>
 #endif
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace dxsdl {
 
@@ -149,9 +157,76 @@ bool GraphicsDevicePresent() {
 #endif
 }
 
-}  // namespace
+#if defined(__linux__) || defined(__FreeBSD__) || defined(__OpenBSD__) || defined(__NetBSD__)
+// Whether WAYLAND_DISPLAY names a compositor's socket, found as the Wayland
+// library finds it (WAYLAND_DISPLAY as a path, or its name in
+// XDG_RUNTIME_DIR); else false with what is wrong. Not asked, the library
+// prints a complaint of its own when XDG_RUNTIME_DIR is missing.
+bool WaylandReachable(std::string* problem) {
+    const char* socket = SDL_getenv("WAYLAND_SOCKET");
+    if (socket != nullptr && *socket != '\0') {
+        return true;  // a connection handed down by whoever started us
+    }
+    const char* name = SDL_getenv("WAYLAND_DISPLAY");
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    std::string path = name;
+    if (name[0] != '/') {
+        const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+        if (runtime == nullptr || runtime[0] != '/') {
+            *problem = std::string("WAYLAND_DISPLAY is \"") + name +
+                       "\" but XDG_RUNTIME_DIR, the folder its socket is in, is not set";
+            return false;
+        }
+        path = std::string(runtime) + "/" + name;
+    }
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode)) {
+        *problem = "no Wayland compositor listens at \"" + path + "\" (WAYLAND_DISPLAY)";
+        return false;
+    }
+    return true;
+}
+#endif
 
-bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
+// Said when the process has run out of file descriptors: fewer are free than
+// the display connection and what SDL opens beside it take (up to 4 with
+// X11); empty otherwise. Counted when the start has failed, once SDL has
+// closed what it had opened.
+std::string DescriptorShortage() {
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
+    return {};
+#else
+    constexpr int kNeeded = 4;
+    int opened[kNeeded];
+    int available = 0;
+    int error = 0;
+    for (; available < kNeeded; ++available) {
+        opened[available] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (opened[available] < 0) {
+            error = errno;
+            break;
+        }
+    }
+    for (int i = 0; i < available; ++i) {
+        close(opened[i]);
+    }
+    if (available == kNeeded) {
+        return {};
+    }
+    if (error == ENFILE) {
+        return "out of file descriptors (the system's table of open files is full)";
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    return "out of file descriptors (" + std::to_string(available) + " left of the " +
+           std::to_string(limit.rlim_cur) +
+           " this process may have open; raise the limit with ulimit -n)";
+#endif
+}
+
+bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     // Window sizes in points and the drawable in pixels, as on other systems,
     // unless the user chose otherwise.
     SDL_SetHintWithPriority(SDL_HINT_WINDOWS_DPI_SCALING, "1", SDL_HINT_DEFAULT);
@@ -171,19 +246,20 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
 #if defined(__linux__) || defined(__FreeBSD__) || defined(__OpenBSD__) || defined(__NetBSD__)
     if (requested == nullptr || *requested == '\0') {
         const char* x11 = SDL_getenv("DISPLAY");
-        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
         const bool haveX11 = x11 != nullptr && *x11 != '\0';
-        const bool haveWayland = wayland != nullptr && *wayland != '\0';
+        std::string noWayland;
+        const bool haveWayland = WaylandReachable(&noWayland);
         // Probing a backend that has nothing to connect to only gets the
         // system libraries' own complaints printed before ours.
         if (!haveX11 && !haveWayland) {
-            *reason =
-                "cannot start: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-                "start the game from inside a desktop session";
+            *reason = "cannot start: no display (" +
+                      (noWayland.empty() ? std::string("neither DISPLAY nor WAYLAND_DISPLAY is set")
+                                         : "DISPLAY is not set, and " + noWayland) +
+                      "); start the game from inside a desktop session";
             return false;
         }
-        if (!haveWayland) {
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        if (!haveWayland || !haveX11) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, haveX11 ? "x11" : "wayland");
         }
     }
 #endif
@@ -256,6 +332,21 @@ bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     SDL_FillRect(output, nullptr, 0);
     SDL_UpdateWindowSurface(window.window);
     return true;
+}
+
+}  // namespace
+
+bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason) {
+    if (OpenVideo(window, mode, reason)) {
+        return true;
+    }
+    // The display connection, or a library SDL loads for it, could not be
+    // opened: what SDL says then ("x11 not available") hides the cause.
+    const std::string shortage = DescriptorShortage();
+    if (!shortage.empty()) {
+        *reason = "cannot start: " + shortage;
+    }
+    return false;
 }
 
 void StopVideo(Window& window) {

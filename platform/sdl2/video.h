@@ -32,8 +32,9 @@ struct Window {
 // Starts SDL's video and opens the window for the mode, at start-up. False
 // with a reason when there is no display to show it on: SDL falling back to a
 // driver that shows nothing (offscreen, dummy) counts as no display unless
-// SDL_VIDEODRIVER asked for that driver by name. Everything started is stopped
-// again then.
+// SDL_VIDEODRIVER asked for that driver by name, and so does a WAYLAND_DISPLAY
+// whose socket is not there. A start that fails for want of free file
+// descriptors says so. Everything started is stopped again then.
 bool StartVideo(Window& window, const ScreenMode& mode, std::string* reason);
 void StopVideo(Window& window);
 

@@ -1,15 +1,22 @@
 // Alt+Enter on an X server with no window manager (a kiosk, a bare X session,
 // Xvfb): nobody answers a request to go fullscreen, so the library covers the
 // display with the window itself. The picture is read back from the X
-// server's own screen, where a player would see it.
+// server's own screen, where a player would see it. And the real game on such
+// a server, with no file descriptor to spare.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "library_fixture.h"
 
@@ -18,6 +25,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+extern char** environ;
 
 namespace dxtest {
 namespace {
@@ -219,6 +228,62 @@ TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
     EXPECT_EQ(0, dxDxLib_End());
     XCloseDisplay(x);
 }
+
+#ifdef CHASER_GAME
+// Under a limit of 4 open files the display connection cannot be made; the
+// game says it is out of file descriptors (it used to say there was no
+// display, with the X server right there).
+TEST(OutOfDescriptorsTest, TheGameSaysSoRatherThanThatThereIsNoDisplay) {
+    VirtualDisplay server;
+    if (server.name().empty()) {
+        GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
+    }
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view text(*variable);
+        const bool display = text.rfind("SDL_VIDEODRIVER=", 0) == 0 ||
+                             text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_", 0) == 0;
+        if (!display) {
+            variables.emplace_back(text);
+        }
+    }
+    variables.push_back("DISPLAY=" + server.name());
+    std::vector<char*> environment;
+    for (std::string& variable : variables) {
+        environment.push_back(variable.data());
+    }
+    environment.push_back(nullptr);
+    TempDir dir;
+    const std::string errors = dir.File("errors.txt");
+    const int errorFile = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(errorFile, 0);
+    rlimit limit{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &limit));
+    limit.rlim_cur = 4;
+    const pid_t game = fork();
+    if (game == 0) {
+        // Only the standard streams open, and room for one file more.
+        dup2(errorFile, 2);
+        for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+            close(descriptor);
+        }
+        setrlimit(RLIMIT_NOFILE, &limit);
+        execle(CHASER_GAME, CHASER_GAME, static_cast<char*>(nullptr), environment.data());
+        _exit(127);
+    }
+    close(errorFile);
+    int status = 0;
+    ASSERT_EQ(game, waitpid(game, &status, 0));
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string said = text.str();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(255, WEXITSTATUS(status)) << said;
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_NE(std::string::npos, said.find("cannot start: out of file descriptors")) << said;
+}
+#endif
 
 }  // namespace
 }  // namespace dxtest

@@ -56,7 +56,10 @@ int FrozenGameStatus(std::initializer_list<int> signals) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&game, SCRIPTED_GAME, &actions, nullptr, argv, environ);
+    posix_spawnattr_t attributes;
+    UsualQuitSignals(&attributes);
+    const int spawned = posix_spawn(&game, SCRIPTED_GAME, &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     unsetenv("SCRIPTED_GAME_FREEZE_AT");
     if (spawned != 0) {

@@ -88,6 +88,30 @@ TEST_F(InputTest, KeyStaysHeldAcrossFramesUntilReleased) {
     EXPECT_EQ(0, dxCheckHitKey(1));
 }
 
+// A key pressed and released between two frames, a tap of a few
+// milliseconds, is seen held by the next frame and by that one only; one
+// tapped while held down again stays held.
+TEST_F(InputTest, AKeyTappedBetweenTwoFramesIsSeenByTheNextFrame) {
+    PushKey(SDL_SCANCODE_ESCAPE, true);
+    PushKey(SDL_SCANCODE_ESCAPE, false);
+    PushKey(SDL_SCANCODE_LEFT, true);
+    PushKey(SDL_SCANCODE_LEFT, false);
+    ASSERT_EQ(0, dxProcessMessage());
+    EXPECT_EQ((std::vector<int32_t>{0x01, 0xCB}), HeldCodes());
+    EXPECT_EQ(2, dxGetJoypadInputState(kBoth));
+    ASSERT_EQ(0, dxProcessMessage());
+    EXPECT_EQ(std::vector<int32_t>{}, HeldCodes());
+    EXPECT_EQ(0, dxGetJoypadInputState(kBoth));
+
+    PushKey(SDL_SCANCODE_RIGHT, true);
+    ASSERT_EQ(0, dxProcessMessage());
+    PushKey(SDL_SCANCODE_RIGHT, false);
+    PushKey(SDL_SCANCODE_RIGHT, true);
+    ASSERT_EQ(0, dxProcessMessage());
+    ASSERT_EQ(0, dxProcessMessage());
+    EXPECT_EQ(std::vector<int32_t>{0xCD}, HeldCodes());
+}
+
 TEST_F(InputTest, CodesOutsideTheTableAreNeverHeld) {
     PushKey(SDL_SCANCODE_ESCAPE, true);
     ASSERT_EQ(0, dxProcessMessage());
@@ -312,7 +336,7 @@ TEST_F(InputTest, QuitRequestIsAnsweredFromThenOn) {
 }
 
 TEST_F(InputTest, InterruptAndTerminateSignalsAreQuitRequests) {
-    // SDL turns them into SDL_QUIT, as Ctrl-C in the terminal would.
+    // As Ctrl-C in the terminal would send them.
     for (int signal : {SIGINT, SIGTERM}) {
         ASSERT_EQ(0, dxProcessMessage());
         ASSERT_EQ(0, std::raise(signal));

@@ -14,6 +14,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -171,6 +173,21 @@ class LibraryTest : public ::testing::Test {
 };
 
 #ifndef _WIN32
+// Spawn attributes giving SIGINT, SIGTERM and SIGHUP their usual handling in
+// the child, as in a game started from a terminal, whatever the test's own (a
+// shell script's background job ignores SIGINT, and the game keeps what its
+// caller ignores). The caller destroys them.
+inline void UsualQuitSignals(posix_spawnattr_t* attributes) {
+    posix_spawnattr_init(attributes);
+    sigset_t usual;
+    sigemptyset(&usual);
+    sigaddset(&usual, SIGINT);
+    sigaddset(&usual, SIGTERM);
+    sigaddset(&usual, SIGHUP);
+    posix_spawnattr_setsigdefault(attributes, &usual);
+    posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGDEF);
+}
+
 // Runs a shell command and gives its wait status and the peak resident size
 // of what it ran, in kilobytes. The command runs from a process forked for
 // it, whose own count of its children's peak starts afresh: the test

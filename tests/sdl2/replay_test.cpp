@@ -128,16 +128,20 @@ TEST(ReplayTest, CommittedRecordingsGiveTheCommittedDigestsAndRecordThemselvesBa
 
 TEST(ReplayTest, RecordedLiveInputPlaysBackToTheSameFrames) {
     TempDir dir;
-    // Live key events: Right held from the first frame, Escape at the 101st.
+    // Live key events: Right held from the first frame, Escape tapped (down
+    // and up again) before the 101st, which sees it and ends the game.
     const Switches live{dir.File("live.replay"), "", dir.File("live.digests")};
-    ASSERT_EQ(0, RunProgram(SCRIPTED_GAME, {dir.path().string()}, live, dir.File("live.errors")))
-        << Contents(dir.File("live.errors"));
+    SetVariable("SCRIPTED_GAME_TAP_ESCAPE", "1");
+    const int status =
+        RunProgram(SCRIPTED_GAME, {dir.path().string()}, live, dir.File("live.errors"));
+    SetVariable("SCRIPTED_GAME_TAP_ESCAPE", "");
+    ASSERT_EQ(0, status) << Contents(dir.File("live.errors"));
     const std::vector<std::string> recorded = Lines(live.record);
-    ASSERT_EQ(102u, recorded.size());
+    ASSERT_EQ(102u, recorded.size()) << "the tap was seen by the frame after it";
     EXPECT_EQ("chaser-replay 1", recorded[0]);
     EXPECT_EQ("0 0 205", recorded[1]);
     EXPECT_EQ("0 0 205", recorded[100]);
-    EXPECT_EQ("0 0 1", recorded[101]) << "Right released, Escape held";
+    EXPECT_EQ("0 0 1", recorded[101]) << "the recording holds the tap as the game saw it";
 
     const Switches replayed{"", live.record, dir.File("replayed.digests")};
     ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, replayed, dir.File("replayed.errors")))

@@ -1,7 +1,9 @@
 // The real program on the real library (its static variant), with a player
 // scripted through the library's frame hook: Right held from the first frame,
-// Escape pressed at frame 100. As the library shuts down it writes what the
-// test checks into the directory named by the first argument:
+// Escape pressed at frame 100 (SCRIPTED_GAME_TAP_ESCAPE=1: pressed and
+// released again before that frame, and held from frame 130 in case the tap
+// went unseen). As the library shuts down it writes what the test checks into
+// the directory named by the first argument:
 //   last-frame.bmp  the back buffer as the game last drew it
 //   state.txt       frames begun, player x and y, chaser x and y as drawn
 #define SDL_MAIN_HANDLED
@@ -12,13 +14,14 @@
 #include <string>
 
 #include "entry.h"
-#include "game_state.h"
 #include "exports.h"
+#include "game_state.h"
 #include "main_routine.h"
 
 namespace {
 
 constexpr int kEscapeFrame = 100;
+constexpr int kEscapeHeldAfterATap = 130;
 
 std::string reportDirectory;
 int frame = 0;
@@ -35,6 +38,7 @@ void PushKey(SDL_Scancode code, bool down) {
 // SCRIPTED_GAME_FREEZE_AT=N: frame N never ends, as when the display stops
 // answering, so only signals can end the game.
 int freezeAt = -1;
+bool tapEscape = false;
 
 void AtFrameStart() {
     if (frame == freezeAt) {
@@ -46,6 +50,11 @@ void AtFrameStart() {
         PushKey(SDL_SCANCODE_RIGHT, true);
     } else if (frame == kEscapeFrame) {
         PushKey(SDL_SCANCODE_RIGHT, false);
+        PushKey(SDL_SCANCODE_ESCAPE, true);
+        if (tapEscape) {
+            PushKey(SDL_SCANCODE_ESCAPE, false);
+        }
+    } else if (frame == kEscapeHeldAfterATap && tapEscape) {
         PushKey(SDL_SCANCODE_ESCAPE, true);
     }
     ++frame;
@@ -73,6 +82,7 @@ int main(int argc, char** argv) {
     if (const char* freeze = std::getenv("SCRIPTED_GAME_FREEZE_AT")) {
         freezeAt = std::atoi(freeze);
     }
+    tapEscape = std::getenv("SCRIPTED_GAME_TAP_ESCAPE") != nullptr;
     dxsdl::SetFrameStartHook(AtFrameStart);
     dxsdl::SetShutdownHook(AtShutdown);
     RuntimeEntry(MainRoutine);

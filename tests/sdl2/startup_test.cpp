@@ -13,8 +13,11 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 #endif
@@ -134,22 +137,83 @@ TEST(NoDisplayDeathTest, AskingForTheOffscreenDriverByNameStarts) {
 
 #ifdef CHASER_GAME
 // The player sees one line, the game's own: no backend that cannot work is
-// probed, so no system library speaks first.
+// probed, so no system library speaks first. Without any display, and with a
+// Wayland display named whose socket is not there: no XDG_RUNTIME_DIR to find
+// it in (the Wayland library used to print its own line first), an empty
+// one, or a path to nothing.
 TEST(NoDisplayTest, TheGameEndsWithStatus255AndOneLine) {
     TempDir dir;
     const std::string errors = dir.File("errors.txt");
-    const std::string command =
-        std::string("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \"") +
-        CHASER_GAME + "\" 2>\"" + errors + "\"";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(255, WEXITSTATUS(status));
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string shown = text.str();
-    EXPECT_EQ(1, std::count(shown.begin(), shown.end(), '\n')) << shown;
-    EXPECT_EQ(0u, shown.rfind("chaser: ", 0)) << shown;
+    fs::create_directories(dir.path() / "runtime");
+    const std::string noX =
+        "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET ";
+    const std::string environments[] = {
+        noX + "-u XDG_RUNTIME_DIR",
+        noX + "-u XDG_RUNTIME_DIR WAYLAND_DISPLAY=wayland-9",
+        noX + "XDG_RUNTIME_DIR=" + dir.File("runtime") + " WAYLAND_DISPLAY=wayland-9",
+        noX + "-u XDG_RUNTIME_DIR WAYLAND_DISPLAY=" + dir.File("no-socket"),
+    };
+    for (const std::string& environment : environments) {
+        SCOPED_TRACE(environment);
+        const int status =
+            std::system((environment + " \"" + CHASER_GAME + "\" 2>\"" + errors + "\"").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(255, WEXITSTATUS(status));
+        std::ifstream in(errors);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string shown = text.str();
+        EXPECT_EQ(1, std::count(shown.begin(), shown.end(), '\n')) << shown;
+        EXPECT_EQ(0u, shown.rfind("chaser: cannot start: no display (", 0)) << shown;
+    }
+}
+
+// The real game, headless, started as `prefix` CHASER_GAME (nohup, say),
+// with descriptor 0 closed when asked. The quit signals take their usual
+// handling, as in a game started from a terminal, whatever the test's own
+// (a shell script's background job ignores SIGINT).
+pid_t SpawnGame(std::vector<const char*> prefix, bool closeStdin = false) {
+    prefix.push_back(CHASER_GAME);
+    prefix.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (closeStdin) {
+        posix_spawn_file_actions_addclose(&actions, 0);
+    }
+    posix_spawnattr_t attributes;
+    UsualQuitSignals(&attributes);
+    pid_t game = -1;
+    const int spawned = posix_spawnp(&game, prefix[0], &actions, &attributes,
+                                     const_cast<char* const*>(prefix.data()), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? game : -1;
+}
+
+// The game's wait status once it has ended, waiting up to `limit`; nothing
+// while it still runs.
+std::optional<int> EndedWithin(pid_t game, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(game, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status;
+}
+
+// Its status when it ends within 10 s; killed and a failure otherwise.
+int EndStatus(pid_t game) {
+    const std::optional<int> status = EndedWithin(game, std::chrono::seconds(10));
+    if (status) {
+        return *status;
+    }
+    kill(game, SIGKILL);
+    waitpid(game, nullptr, 0);
+    ADD_FAILURE() << "the game did not end within 10 s";
+    return -1;
 }
 
 // Ctrl-C in the terminal, the session ending, or the terminal closed while
@@ -158,28 +222,65 @@ TEST(NoDisplayTest, TheGameEndsWithStatus255AndOneLine) {
 TEST(RealGameSignalTest, InterruptOrTerminateDuringPlayEndsWithStatusZero) {
     using namespace std::chrono_literals;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        char* const argv[] = {const_cast<char*>(CHASER_GAME), nullptr};
-        pid_t game = -1;
-        ASSERT_EQ(0, posix_spawn(&game, CHASER_GAME, nullptr, nullptr, argv, environ));
+        const pid_t game = SpawnGame({});
+        ASSERT_GT(game, 0);
         // Well past the start (tens of milliseconds), so the game is in its
         // frame loop when the signal comes.
         std::this_thread::sleep_for(1s);
         ASSERT_EQ(0, kill(game, signal));
-        int status = 0;
-        pid_t ended = 0;
-        for (int tries = 0; tries < 200 && ended == 0; ++tries) {
-            ended = waitpid(game, &status, WNOHANG);
-            if (ended == 0) {
-                std::this_thread::sleep_for(50ms);
-            }
-        }
-        if (ended == 0) {
-            kill(game, SIGKILL);
-            waitpid(game, &status, 0);
-            FAIL() << "signal " << signal << ": the game did not end within 10 s";
-        }
+        const int status = EndStatus(game);
         ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal << " killed the game";
         EXPECT_EQ(0, WEXITSTATUS(status)) << "signal " << signal;
+    }
+}
+
+// Started by nohup, which ignores SIGHUP for it, the game plays on through a
+// SIGHUP (it used to end), and SIGTERM still ends it with 0.
+TEST(RealGameSignalTest, ASignalTheCallerIgnoresStaysIgnored) {
+    using namespace std::chrono_literals;
+    const pid_t game = SpawnGame({"nohup"});
+    ASSERT_GT(game, 0);
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(0, kill(game, SIGHUP));
+    const std::optional<int> early = EndedWithin(game, 500ms);
+    EXPECT_FALSE(early) << "ended on SIGHUP with status " << early.value_or(0);
+    if (early) {
+        return;
+    }
+    ASSERT_EQ(0, kill(game, SIGTERM));
+    const int status = EndStatus(game);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(0, WEXITSTATUS(status));
+}
+
+// A SIGTERM from the program's first step on ends the game with 0: at once
+// after that step (seen here as the /dev/null it opens on the standard input
+// it was started without), and a little later, while the library starts and
+// the art loads. It used to kill the game (143) until the library had
+// started. Before the first step, while the system loads the program and its
+// libraries, no code of the program runs to take a signal.
+TEST(RealGameSignalTest, ASignalDuringStartUpEndsWithStatusZero) {
+    using namespace std::chrono_literals;
+    for (const auto delay : {0us, 1000us, 3000us, 10000us, 30000us}) {
+        SCOPED_TRACE(std::to_string(delay.count()) + " us after the first step");
+        const pid_t game = SpawnGame({}, true);
+        ASSERT_GT(game, 0);
+        const std::string input = "/proc/" + std::to_string(game) + "/fd/0";
+        const auto giveUp = std::chrono::steady_clock::now() + 10s;
+        char target[64] = {};
+        while (std::chrono::steady_clock::now() < giveUp) {
+            const ssize_t length = readlink(input.c_str(), target, sizeof target - 1);
+            if (length > 0 &&
+                std::string_view(target, static_cast<size_t>(length)) == "/dev/null") {
+                break;
+            }
+            std::this_thread::sleep_for(20us);
+        }
+        std::this_thread::sleep_for(delay);
+        ASSERT_EQ(0, kill(game, SIGTERM));
+        const int status = EndStatus(game);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(0, WEXITSTATUS(status));
     }
 }
 #endif

@@ -1,12 +1,20 @@
-#include "standard_streams.h"
+#include "process_start.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
-void PrepareStandardStreams() {
+void PrepareProcess() {
+    // First of all, as this is the first code of ours that runs.
+    sigset_t quit;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGINT);
+    sigaddset(&quit, SIGTERM);
+    sigaddset(&quit, SIGHUP);
+    sigprocmask(SIG_BLOCK, &quit, nullptr);
     for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
         if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) {
             // The lowest free descriptor is this one, as those below it are open.
