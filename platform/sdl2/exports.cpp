@@ -67,6 +67,7 @@ void ForgetAllImages() {
         std::vector<Image>().swap(library->images.images);
         library->images.reportedNames.clear();
         library->images.usedBytes = 0;
+        library->images.memoryRanOut = false;
     }
 }
 void SetPacingEnabled(bool enabled) {
@@ -222,12 +223,8 @@ int32_t dxLoadGraph(const char* fileName, int32_t /*flag*/) {
         }
         return -1;
     }
-    try {
-        return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
-    } catch (const std::bad_alloc&) {
-        ReportLine("cannot load an image: not enough memory");
-        return -1;
-    }
+    // Running out of memory is one more failed load, counted as the others.
+    return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
 }
 
 int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag) {
