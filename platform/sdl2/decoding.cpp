@@ -208,9 +208,8 @@ uint64_t SurfacePitch(int64_t width, uint32_t bits) {
     return (static_cast<uint64_t>(width) * bytesPerPixel + 3) & ~uint64_t{3};
 }
 
-// libpng's and zlib's own state, a C stream's buffer, SDL's surface records:
-// generously more than any of them takes.
-constexpr uint64_t kDecoderState = uint64_t{256} << 10;
+// A 32-bit file's alpha bytes are looked at this many bytes at a time.
+constexpr uint64_t kAlphaScanBytes = uint64_t{1} << 16;
 
 }  // namespace
 
@@ -240,15 +239,18 @@ uint64_t DecodingBytes(const ImageHeader& header, uint64_t fileSize, uint32_t ta
             // The block is four bytes a pixel until the image is done; libpng
             // keeps a few rows of up to eight bytes a pixel.
             return width * height * (4 - std::min<uint64_t>(targetBytesPerPixel, 4)) +
-                   4 * width * 8 + kDecoderState;
+                   4 * width * 8;
         case Decoding::Rows:
+            // With the look at a 32-bit file's alpha bytes first.
             return kRowsPerStep * SurfacePitch(header.width, header.bitsPerPixel) + converted +
-                   kDecoderState;
+                   (header.bitsPerPixel == 32 && header.compression == kBmpRgb
+                        ? std::min(kAlphaScanBytes,
+                                   height * SurfacePitch(header.width, header.bitsPerPixel))
+                        : 0);
         case Decoding::Surface:
             break;
     }
-    return fileSize + height * SurfacePitch(header.width, header.bitsPerPixel) + converted +
-           kDecoderState;
+    return fileSize + height * SurfacePitch(header.width, header.bitsPerPixel) + converted;
 }
 
 // ---------------------------------------------------------------------------
@@ -428,7 +430,7 @@ bool BmpRowReader::Start(const ImageHeader& header, ReadFileBytes read, std::str
         // The fourth byte is alpha only when it is not zero throughout:
         // SDL's reader makes such an image opaque.
         const uint64_t bytes = pitch_ * static_cast<uint64_t>(header.height);
-        std::vector<uint8_t> chunk(std::min<uint64_t>(bytes, uint64_t{1} << 16));
+        std::vector<uint8_t> chunk(std::min(bytes, kAlphaScanBytes));
         for (uint64_t done = 0; done < bytes && masks_[3] == 0; done += chunk.size()) {
             const auto count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), bytes - done));
             if (!read_(header.pixelOffset + done, chunk.data(), count, reason)) {

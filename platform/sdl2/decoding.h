@@ -72,9 +72,10 @@ enum class Decoding {
 };
 Decoding DecodingOf(const ImageHeader& header);
 
-// The most bytes decoding the file takes besides what the image keeps, its
-// pixels at `targetBytesPerPixel` and their runs: counted against the memory
-// budget before anything is decoded.
+// The most bytes of image data decoding the file takes besides what the
+// image keeps, its pixels at `targetBytesPerPixel` and their runs: counted
+// against the memory budget before anything is decoded. (The decoders' own
+// state, some tens of kilobytes whatever the image, is not image data.)
 uint64_t DecodingBytes(const ImageHeader& header, uint64_t fileSize, uint32_t targetBytesPerPixel);
 
 // Decodes a whole image file of `size` bytes at `data` whose header has been

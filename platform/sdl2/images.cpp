@@ -201,12 +201,12 @@ namespace {
 // Handles are indices; past this many images they could not stay positive.
 constexpr size_t kMaxImages = 0x7FFFFFFF;
 
-// Images that need this much or more are loaded only when the memory can be
-// had beside the playing room.
-constexpr uint64_t kProbedBytes = uint64_t{1} << 20;
-// What loading leaves for the game to play on: its display's buffers, a window
-// surface of a whole screen, the libraries' own needs.
-constexpr size_t kPlayingRoom = size_t{16} << 20;
+// What loading leaves free for the game to play on: its display's buffers, a
+// window surface of a whole screen, its strings, the libraries' own needs.
+constexpr uint64_t kPlayingRoom = uint64_t{16} << 20;
+// Whether the memory is there is asked again once loads have taken this much
+// since it was last asked, and for every image this large.
+constexpr uint64_t kAskEvery = uint64_t{1} << 20;
 
 // Whether `bytes` could be allocated now. Asked for address space only: the
 // block is never touched, so nothing becomes resident.
@@ -360,12 +360,20 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     if (table.images.size() >= kMaxImages) {
         return Fail(table, name, "too many images loaded");
     }
-    // A large image loads only when all it needs, and room for the game to
-    // play on, can be had at once: under a limit (ulimit -v, a container's)
-    // it is refused here, before any decoding, rather than part way through
-    // or by taking the memory the display's library needs next.
-    if (needed >= kProbedBytes && !MemoryToBeHad(needed + kPlayingRoom)) {
-        return Fail(table, name, "not enough memory to load it: it needs " + ByteCount(needed));
+    // Images load only while all they need, and room for the game to play
+    // on, can be had: under a limit (ulimit -v, a container's) an image is
+    // refused here, before any decoding, rather than part way through or by
+    // taking the memory the display's library or the game need next. Asked
+    // for every megabyte that loads take, so after loading the room is
+    // there, less a megabyte at most.
+    table.takenSinceAsked += needed;
+    if (table.takenSinceAsked >= kAskEvery) {
+        if (!MemoryToBeHad(needed + kPlayingRoom)) {
+            return Fail(table, name,
+                        "not enough memory to load it: it needs " + ByteCount(needed) + ", and " +
+                            ByteCount(kPlayingRoom) + " stay free for the game");
+        }
+        table.takenSinceAsked = 0;
     }
     Image image;
     bool made = false;
@@ -459,10 +467,6 @@ size_t ImageBudgetFromEnvironment() {
 }
 
 int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat) noexcept {
-    if (!table.playingRoom && !table.memoryRanOut) {
-        // Address space only: the block is never touched.
-        table.playingRoom.reset(new (std::nothrow) char[kPlayingRoom]);
-    }
     std::string name;
     try {
         if (fileName == nullptr) {
@@ -475,10 +479,9 @@ int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat
         }
         return LoadOrFail(table, name, targetFormat);
     } catch (const std::bad_alloc&) {
-        // Whatever was being made for this image is gone again by now; the
-        // playing room goes back too, and the loads still to come are
-        // refused, so that the game plays on in what is left.
-        table.playingRoom.reset();
+        // Whatever was being made for this image is gone again by now. Memory
+        // ran short of what was asked for moments ago: the loads still to
+        // come are refused, so that the game plays on in what is left.
         table.memoryRanOut = true;
         return Fail(table, name, "not enough memory to load it");
     }

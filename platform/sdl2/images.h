@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,10 +42,11 @@ struct ImageTable {
     // The bytes the loaded images hold, and the most they may hold.
     size_t usedBytes = 0;
     size_t budgetBytes = kDefaultImageBudget;
-    // Memory held back from loading for the game to play on (the display's
-    // library needs some at every frame): given up the first time a load runs
-    // out of memory, and every load after that is refused at once.
-    std::unique_ptr<char[]> playingRoom;
+    // Loads leave room for the game to play on (the display's library needs
+    // memory at every frame): what they took since that room was last found
+    // free (the first load looks at once), and whether a load ran out of
+    // memory all the same, after which every load is refused at once.
+    uint64_t takenSinceAsked = UINT64_MAX / 2;
     bool memoryRanOut = false;
 };
 
