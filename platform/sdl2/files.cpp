@@ -211,6 +211,10 @@ bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
         return ReadFully(fd_, bytes->data() + done, bytes->size() - done, done, reason);
     }
     uint8_t buffer[1 << 16];
+    // Opened without waiting, a named pipe reads as ended while nothing has
+    // opened it to write: its writer may come yet, and is waited for as
+    // for what it sends.
+    bool writerCame = false;
     for (;;) {
         const ssize_t got = read(fd_, buffer, sizeof buffer);
         if (got > 0) {
@@ -222,22 +226,18 @@ bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
             bytes->insert(bytes->end(), buffer, buffer + got);
             continue;
         }
-        if (got == 0) {
-            if (bytes->empty()) {
-                // Opened without waiting, a named pipe nobody writes into
-                // reads as ended at once.
-                *reason = "nothing came through the pipe: nothing writes into it";
-                return false;
-            }
+        if (got == 0 && (writerCame || !bytes->empty())) {
             return true;  // the writer closed its end
         }
-        if (errno == EINTR) {
+        if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             *reason = SystemError("cannot read it", errno);
             return false;
         }
+        // Until something comes, or the writer that came has gone (POLLHUP
+        // comes only once a writer has been there).
         pollfd waiting{fd_, POLLIN, 0};
         const int ready = poll(&waiting, 1, kPipeSilenceMs);
         if (ready == 0) {
@@ -249,6 +249,7 @@ bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
             *reason = SystemError("cannot read it", errno);
             return false;
         }
+        writerCame = writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
     }
 }
 #else
