@@ -20,8 +20,9 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <winbase.h>
 #include <windef.h>
+// After windef.h, whose types they use.
+#include <winbase.h>
 #include <winnls.h>
 #endif
 
