@@ -362,7 +362,12 @@ bool TakeOverSessionFiles(Session& session, std::string* reason) {
 }
 
 void StopSession(Session& session) {
-    session = Session{};  // closes the files
+    // Closed in the reverse of the order they were opened: a file both name
+    // was created, if at all, by the first, which then removes it when no
+    // other handle holds it open (Windows removes no open file).
+    session.digests = SessionFile{};
+    session.record = SessionFile{};
+    session = Session{};
 }
 
 void TakeFrameInput(Session& session, Input& input) {
