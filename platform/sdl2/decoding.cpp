@@ -310,22 +310,14 @@ bool FinishPng(png_image& png, const ImageHeader& header, uint8_t* pixels, std::
 // ARGB8888 on little-endian machines only.
 SDL_Surface* DecodePng(const uint8_t* data, size_t size, const ImageHeader& header,
                        std::string* reason) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_memory(&png, data, size) == 0) {
-        png_image_free(&png);  // its message stays
-        *reason = PngProblem(png.message);
-        return nullptr;
-    }
     std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> surface(
-        SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(png.width), static_cast<int>(png.height),
-                                       32, SDL_PIXELFORMAT_BGRA32),
+        SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(header.width),
+                                       static_cast<int>(header.height), 32, SDL_PIXELFORMAT_BGRA32),
         SDL_FreeSurface);
     if (!surface) {
-        png_image_free(&png);
         throw std::bad_alloc();
     }
-    if (!FinishPng(png, header, static_cast<uint8_t*>(surface->pixels), reason)) {
+    if (!DecodePngBytes(data, size, header, static_cast<uint8_t*>(surface->pixels), reason)) {
         return nullptr;
     }
     return surface.release();
@@ -344,6 +336,18 @@ bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_stdio(&png, file) == 0) {
+        png_image_free(&png);  // its message stays
+        *reason = PngProblem(png.message);
+        return false;
+    }
+    return FinishPng(png, header, pixels, reason);
+}
+
+bool DecodePngBytes(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* pixels,
+                    std::string* reason) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_memory(&png, data, size) == 0) {
         png_image_free(&png);  // its message stays
         *reason = PngProblem(png.message);
         return false;

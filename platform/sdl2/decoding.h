@@ -94,6 +94,9 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
 // a reason.
 bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
                    std::string* reason);
+// The same from the whole file held in memory.
+bool DecodePngBytes(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* pixels,
+                    std::string* reason);
 #endif
 
 // Reads `count` bytes at `offset` of the file being decoded into `out`; false

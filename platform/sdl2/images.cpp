@@ -55,6 +55,9 @@ bool HasOwnTransparency(SDL_Surface* decoded) {
 // those rows with the source's palette and colour key, converted by SDL. A few
 // rows at a time keep the conversion's memory small beside the image itself.
 SDL_Surface* ConvertRows(SDL_Surface* decoded, int first, int count) {
+    if (first == 0 && count == decoded->h) {
+        return SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+    }
     auto* rows = static_cast<uint8_t*>(decoded->pixels) +
                  static_cast<size_t>(first) * static_cast<size_t>(decoded->pitch);
     SDL_Surface* view =
@@ -198,6 +201,11 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
 
 namespace {
 
+// A file this small is read in one go with its header: some four hundred
+// small files load at start-up, where every call to the system shows. A
+// larger one has its header read first, and the rest where it is needed.
+constexpr uint64_t kReadWholeBytes = uint64_t{64} << 10;
+
 // Handles are indices; past this many images they could not stay positive.
 constexpr size_t kMaxImages = 0x7FFFFFFF;
 
@@ -249,9 +257,9 @@ int32_t Fail(ImageTable& table, const std::string& name, const std::string& reas
 // The three ways into an image, by how the file is decoded (decoding.h). Each
 // gives the image, or false with a reason.
 
-bool LoadPng([[maybe_unused]] FileReader& file, [[maybe_unused]] const ImageHeader& header,
-             [[maybe_unused]] uint32_t targetFormat, [[maybe_unused]] Image* image,
-             std::string* reason) {
+bool LoadPng([[maybe_unused]] FileReader& file, [[maybe_unused]] const std::vector<uint8_t>& bytes,
+             [[maybe_unused]] const ImageHeader& header, [[maybe_unused]] uint32_t targetFormat,
+             [[maybe_unused]] Image* image, std::string* reason) {
 #ifdef DXLIBDLL_HAVE_PNG
     // Decoded at four bytes a pixel into a block that becomes the image's
     // pixels: each row is converted where it lies, and the block then gives
@@ -260,7 +268,10 @@ bool LoadPng([[maybe_unused]] FileReader& file, [[maybe_unused]] const ImageHead
     const auto height = static_cast<int32_t>(header.height);
     PixelBytes block(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     const uint8_t* decoded = block.data();
-    if (!DecodePngFile(file.Stream(), header, block.data(), reason)) {
+    // A small file was read whole already.
+    if (!(bytes.size() == file.Size()
+              ? DecodePngBytes(bytes.data(), bytes.size(), header, block.data(), reason)
+              : DecodePngFile(file.Stream(), header, block.data(), reason))) {
         return false;
     }
     // libpng gives alpha whatever the file holds.
@@ -276,15 +287,18 @@ bool LoadPng([[maybe_unused]] FileReader& file, [[maybe_unused]] const ImageHead
 #endif
 }
 
-bool LoadBmpRows(FileReader& file, const ImageHeader& header, uint32_t targetFormat, Image* image,
-                 std::string* reason) {
+bool LoadBmpRows(FileReader& file, const std::vector<uint8_t>& bytes, const ImageHeader& header,
+                 uint32_t targetFormat, Image* image, std::string* reason) {
     BmpRowReader rows;
-    if (!rows.Start(
-            header,
-            [&file](uint64_t offset, uint8_t* out, size_t count, std::string* why) {
-                return file.ReadAt(offset, out, count, why);
-            },
-            reason)) {
+    // From the bytes read already (all of a small file), else from the file.
+    const auto read = [&](uint64_t offset, uint8_t* out, size_t count, std::string* why) {
+        if (offset <= bytes.size() && count <= bytes.size() - offset) {
+            std::memcpy(out, bytes.data() + offset, count);
+            return true;
+        }
+        return file.ReadAt(offset, out, count, why);
+    };
+    if (!rows.Start(header, read, reason)) {
         return false;
     }
     const auto width = static_cast<int32_t>(header.width);
@@ -336,7 +350,8 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     std::vector<uint8_t> bytes;
     ImageHeader header;
     if (!file.Open(path, kMaxImageFileBytes, FileReader::Kinds::RegularOnly, "an image", &reason) ||
-        !file.ReadStart(kImageHeaderBytes, &bytes, &reason) ||
+        !file.ReadStart(file.Size() <= kReadWholeBytes ? file.Size() : kImageHeaderBytes, &bytes,
+                        &reason) ||
         !InspectImageHeader(bytes.data(), bytes.size(), file.Size(), &header, &reason)) {
         return Fail(table, name, reason);
     }
@@ -345,7 +360,7 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     // pixel see-through), and what decoding takes beside them.
     const auto width = static_cast<uint64_t>(header.width);
     const auto height = static_cast<uint64_t>(header.height);
-    const uint64_t needed = width * height * TargetBytesPerPixel(targetFormat) +
+    const uint64_t needed = bytes.size() + width * height * TargetBytesPerPixel(targetFormat) +
                             height * ((width + 1) / 2) * sizeof(OpaqueSpan) +
                             (height + 1) * sizeof(uint32_t) +
                             DecodingBytes(header, file.Size(),
@@ -379,10 +394,10 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     bool made = false;
     switch (DecodingOf(header)) {
         case Decoding::Png:
-            made = LoadPng(file, header, targetFormat, &image, &reason);
+            made = LoadPng(file, bytes, header, targetFormat, &image, &reason);
             break;
         case Decoding::Rows:
-            made = LoadBmpRows(file, header, targetFormat, &image, &reason);
+            made = LoadBmpRows(file, bytes, header, targetFormat, &image, &reason);
             break;
         case Decoding::Surface:
             made = LoadBmpSurface(file, bytes, header, targetFormat, &image, &reason);

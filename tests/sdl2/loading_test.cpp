@@ -346,16 +346,16 @@ TEST_F(LoadingTest, BmpsReadRowsAtATimeGiveWhatTheWholeImageGives) {
     }
 }
 
-// The budget's line gives true figures: with 5 KiB allowed, a 16 x 32 sprite
+// The budget's line gives true figures: with 8 KiB allowed, a 16 x 32 sprite
 // loads, keeping 1284 bytes (1024 of pixels, 128 of runs, 132 of their index
-// by row), and a second is refused with those figures (every figure used to
-// be rounded up to whole MiB: "needs 1 MiB ... hold 0 MiB of the 1 MiB").
+// by row), and a 32 x 32 one is refused with those figures (every figure used
+// to be rounded up to whole MiB: "needs 1 MiB ... hold 0 MiB of the 1 MiB").
 TEST_F(LoadingTest, TheBudgetsLineGivesTrueFigures) {
     ASSERT_EQ(0, dxDxLib_End());
 #ifdef _WIN32
-    _putenv_s("DXLIBDLL_IMAGE_BUDGET", "5k");
+    _putenv_s("DXLIBDLL_IMAGE_BUDGET", "8k");
 #else
-    setenv("DXLIBDLL_IMAGE_BUDGET", "5k", 1);
+    setenv("DXLIBDLL_IMAGE_BUDGET", "8k", 1);
 #endif
     const int32_t started = dxDxLib_Init();
 #ifdef _WIN32
@@ -366,12 +366,12 @@ TEST_F(LoadingTest, TheBudgetsLineGivesTrueFigures) {
     ASSERT_EQ(0, started);
     dxsdl::SetPacingEnabled(false);
     WriteSolidBmp(dir_.File("first.bmp"), 16, 32, Rgba{200, 100, 50, 255});
-    WriteSolidBmp(dir_.File("second.bmp"), 16, 32, Rgba{50, 100, 200, 255});
+    WriteSolidBmp(dir_.File("second.bmp"), 32, 32, Rgba{50, 100, 200, 255});
     const int32_t first = Load("first.bmp");
     ASSERT_GE(first, 0);
     EXPECT_EQ(1284u, dxsdl::ImageBytes(*dxsdl::FindImage(first)));
     ExpectRefused(dir_.File("second.bmp"),
-                  "the images loaded before it hold 1.25 KiB (1284 bytes) of the 5 KiB allowed");
+                  "the images loaded before it hold 1.25 KiB (1284 bytes) of the 8 KiB allowed");
 }
 
 TEST_F(LoadingTest, LoadingBeforeStartUpFails) {
