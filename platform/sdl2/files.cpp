@@ -147,9 +147,11 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
         return !(S_ISFIFO(mode) && kinds == Kinds::RegularOrPipe) && !NotRegular(mode).empty();
     };
     // What is plainly no file is refused unopened: opening a device may do
-    // something of its own.
+    // something of its own. An image's name was looked at already, by
+    // FindImageFile; every call to the system shows over 408 loads.
     struct stat status {};
-    if (stat(path.c_str(), &status) == 0 && refused(status.st_mode)) {
+    if (kinds == Kinds::RegularOrPipe && stat(path.c_str(), &status) == 0 &&
+        refused(status.st_mode)) {
         *reason = NotRegular(status.st_mode);
         return false;
     }
@@ -583,6 +585,12 @@ Lookup Probe(const std::string& path, std::string* reason) {
 #ifndef _WIN32
     struct stat status {};
     if (stat(path.c_str(), &status) == 0) {
+        // A pipe, a device or a socket is refused here, never opened: opening
+        // a device may set it going. A folder is told apart when opened.
+        if (!S_ISDIR(status.st_mode) && !NotRegular(status.st_mode).empty()) {
+            *reason = NotRegular(status.st_mode);
+            return Lookup::Error;
+        }
         return Lookup::Found;
     }
     switch (errno) {
@@ -626,8 +634,13 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 bool IsFileNotFolder(const std::string& path) {
-    std::string ignored;
-    return Probe(path, &ignored) == Lookup::Found && !IsFolder(path);
+#ifndef _WIN32
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+#else
+    std::error_code error;
+    return fs::exists(NativePath(path), error) && !IsFolder(path);
+#endif
 }
 
 std::string SystemNameToUtf8(const char* name) {

@@ -32,6 +32,9 @@ struct FileIdentity {
 // their end, within the same limit. Closed when dropped.
 class FileReader {
   public:
+    // RegularOrPipe: a name handed over as it stands (a recording), looked
+    // at before it is opened. RegularOnly: an image's name, which
+    // FindImageFile looked at already and found to be no pipe or device.
     enum class Kinds { RegularOnly, RegularOrPipe };
 
     FileReader() = default;
