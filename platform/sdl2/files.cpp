@@ -1,5 +1,5 @@
-// Files: the one reader every file the library reads goes through, and the
-// places an image name is looked for.
+// Files: the one reader every file the library reads goes through, the one
+// writer of the files it writes, and the places an image name is looked for.
 #include "files.h"
 
 #include <algorithm>

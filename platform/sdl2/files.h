@@ -1,5 +1,6 @@
-// Files the library reads: the one reader every file goes through (images and
-// recordings alike), and where the game's image names are found.
+// Files: the one reader every file the library reads goes through (images and
+// recordings alike), the one writer of the files it writes (a recording, the
+// digests), and where the game's image names are found.
 #pragma once
 
 #include <cstddef>
