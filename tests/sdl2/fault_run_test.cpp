@@ -188,7 +188,8 @@ struct LimitedRun {
 
 constexpr const char* kEarlierRecording = "chaser-replay 1\n0 0 205\n";
 
-LimitedRun RunWithin(const fs::path& folder, long limitKb, const std::string& driver) {
+[[maybe_unused]] LimitedRun RunWithin(const fs::path& folder, long limitKb,
+                                      const std::string& driver) {
     std::ofstream(folder / "earlier.replay", std::ios::binary) << kEarlierRecording;
     fs::remove(folder / "report" / "state.txt");
     const std::string command =
