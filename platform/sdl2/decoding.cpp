@@ -3,7 +3,12 @@
 // the image table converts for the back buffer.
 #include "decoding.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <utility>
 
 #ifdef DXLIBDLL_HAVE_PNG
 #include <png.h>
@@ -82,6 +87,21 @@ bool InspectBmp(const uint8_t* data, size_t size, uint64_t fileSize, ImageHeader
     header->kind = ImageKind::Bmp;
     header->width = width;
     header->height = height;
+    header->infoSize = infoSize;
+    header->bitsPerPixel = bitsPerPixel;
+    header->compression = compression;
+    header->pixelOffset = Le32(data + 10);
+    header->topDown = infoSize != 12 && SignedLe32(data + 22) < 0;
+    // Colour masks follow the first 40 bytes of the info header, the alpha
+    // mask from the 56-byte form on (the 64-byte form of OS/2 has none).
+    constexpr uint32_t kMasksAt = 14 + 40;
+    const size_t maskCount = infoSize >= 56 ? 4 : 3;
+    if (compression == 3 && infoSize >= 40 && infoSize != 64 && size >= kMasksAt + 4 * maskCount) {
+        for (size_t i = 0; i < maskCount; ++i) {
+            header->masks[i] = Le32(data + kMasksAt + 4 * i);
+        }
+        header->masksRead = true;
+    }
     if (width > kMaxImageSide || height > kMaxImageSide) {
         return true;  // the caller refuses it by size
     }
@@ -166,6 +186,73 @@ bool InspectImageHeader(const uint8_t* data, size_t available, uint64_t fileSize
     return true;
 }
 
+void ThrowIfSdlOutOfMemory() {
+    if (std::strcmp(SDL_GetError(), "Out of memory") == 0) {
+        throw std::bad_alloc();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// What decoding takes
+
+namespace {
+
+constexpr uint32_t kBmpRgb = 0;
+constexpr uint32_t kBmpBitFields = 3;
+
+// The bytes a row of `width` pixels of `bits` takes in an SDL surface, and so
+// in an uncompressed BMP as SDL reads it: whole bytes a pixel, rows padded to
+// four bytes.
+uint64_t SurfacePitch(int64_t width, uint32_t bits) {
+    const uint64_t bytesPerPixel = bits <= 8 ? 1 : bits <= 16 ? 2 : bits <= 24 ? 3 : 4;
+    return (static_cast<uint64_t>(width) * bytesPerPixel + 3) & ~uint64_t{3};
+}
+
+// A 32-bit file's alpha bytes are looked at this many bytes at a time.
+constexpr uint64_t kAlphaScanBytes = uint64_t{1} << 16;
+
+}  // namespace
+
+Decoding DecodingOf(const ImageHeader& header) {
+    if (header.kind == ImageKind::Png) {
+        return Decoding::Png;
+    }
+    const uint32_t bits = header.bitsPerPixel;
+    // Forms of the info header SDL reads widths from (12, or 40 and more),
+    // without OS/2's 64-byte one, whose masks SDL does not read.
+    const bool knownForm =
+        header.infoSize == 12 || (header.infoSize >= 40 && header.infoSize != 64);
+    const bool rowsAsStored =
+        header.compression == kBmpRgb || (header.compression == kBmpBitFields && header.masksRead);
+    return knownForm && rowsAsStored && (bits == 15 || bits == 16 || bits == 24 || bits == 32)
+               ? Decoding::Rows
+               : Decoding::Surface;
+}
+
+uint64_t DecodingBytes(const ImageHeader& header, uint64_t fileSize, uint32_t targetBytesPerPixel) {
+    const auto width = static_cast<uint64_t>(header.width);
+    const auto height = static_cast<uint64_t>(header.height);
+    // Each step's rows converted to ARGB8888 by SDL.
+    const uint64_t converted = kRowsPerStep * width * 4;
+    switch (DecodingOf(header)) {
+        case Decoding::Png:
+            // The block is four bytes a pixel until the image is done; libpng
+            // keeps a few rows of up to eight bytes a pixel.
+            return width * height * (4 - std::min<uint64_t>(targetBytesPerPixel, 4)) +
+                   4 * width * 8;
+        case Decoding::Rows:
+            // With the look at a 32-bit file's alpha bytes first.
+            return kRowsPerStep * SurfacePitch(header.width, header.bitsPerPixel) + converted +
+                   (header.bitsPerPixel == 32 && header.compression == kBmpRgb
+                        ? std::min(kAlphaScanBytes,
+                                   height * SurfacePitch(header.width, header.bitsPerPixel))
+                        : 0);
+        case Decoding::Surface:
+            break;
+    }
+    return fileSize + height * SurfacePitch(header.width, header.bitsPerPixel) + converted;
+}
+
 // ---------------------------------------------------------------------------
 // Decoders
 
@@ -176,6 +263,12 @@ namespace {
 // know them.
 std::string PngProblem(const char* message) {
     const std::string text(message);
+    if (text.find("out of memory") != std::string::npos ||
+        text.find("Out of memory") != std::string::npos ||
+        text.find("Out of Memory") != std::string::npos ||
+        text.find("insufficient memory") != std::string::npos) {
+        throw std::bad_alloc();
+    }
     const size_t crc = text.find(": CRC error");
     if (crc != std::string::npos) {
         return "damaged PNG: its " + text.substr(0, crc) + " chunk fails its checksum";
@@ -183,45 +276,85 @@ std::string PngProblem(const char* message) {
     if (text.find("incorrect data check") != std::string::npos) {
         return "damaged PNG: its compressed pixels fail their checksum (" + text + ")";
     }
+    // Read from a file, a PNG that ends early fails as libpng's stream
+    // read does.
     if (text.find("beyond end of data") != std::string::npos ||
-        text.find("Not enough image data") != std::string::npos) {
+        text.find("Not enough image data") != std::string::npos || text == "Read Error") {
         return "truncated: the PNG ends before its pixels do (" + text + ")";
     }
     return "damaged PNG: " + text;
 }
 
-// Decodes into a surface of B, G, R, A bytes: SDL_PIXELFORMAT_BGRA32, which is
-// ARGB8888 on little-endian machines only. 16-bit files without colour-space
-// chunks are taken as sRGB, as 8-bit ones are, so their colours come out the
-// same and are not converted from a linear scale.
-SDL_Surface* DecodePng(const uint8_t* data, size_t size, std::string* reason) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_memory(&png, data, size) == 0) {
-        *reason = PngProblem(png.message);
+// Decodes a PNG whose reading has begun into rows of width * 4 bytes of B, G,
+// R, A. 16-bit files without colour-space chunks are taken as sRGB, as 8-bit
+// ones are, so their colours come out the same and are not converted from a
+// linear scale.
+bool FinishPng(png_image& png, const ImageHeader& header, uint8_t* pixels, std::string* reason) {
+    if (png.width != header.width || png.height != header.height) {
         png_image_free(&png);
-        return nullptr;
+        *reason = "damaged image: its pixels do not match its header";
+        return false;
     }
     png.format = PNG_FORMAT_BGRA;
     png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(
-        0, static_cast<int>(png.width), static_cast<int>(png.height), 32, SDL_PIXELFORMAT_BGRA32);
-    if (surface == nullptr) {
-        png_image_free(&png);
-        *reason = "not enough memory to decode it";
-        return nullptr;
-    }
-    if (png_image_finish_read(&png, nullptr, surface->pixels, surface->pitch, nullptr) == 0) {
+    if (png_image_finish_read(&png, nullptr, pixels, static_cast<png_int_32>(png.width * 4),
+                              nullptr) == 0) {
+        png_image_free(&png);  // its message stays
         *reason = PngProblem(png.message);
-        png_image_free(&png);
-        SDL_FreeSurface(surface);
+        return false;
+    }
+    return true;
+}
+
+// Into a surface of B, G, R, A bytes: SDL_PIXELFORMAT_BGRA32, which is
+// ARGB8888 on little-endian machines only.
+SDL_Surface* DecodePng(const uint8_t* data, size_t size, const ImageHeader& header,
+                       std::string* reason) {
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> surface(
+        SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(header.width),
+                                       static_cast<int>(header.height), 32, SDL_PIXELFORMAT_BGRA32),
+        SDL_FreeSurface);
+    if (!surface) {
+        throw std::bad_alloc();
+    }
+    if (!DecodePngBytes(data, size, header, static_cast<uint8_t*>(surface->pixels), reason)) {
         return nullptr;
     }
-    return surface;
+    return surface.release();
 }
 #endif
 
 }  // namespace
+
+#ifdef DXLIBDLL_HAVE_PNG
+bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
+                   std::string* reason) {
+    if (file == nullptr) {
+        *reason = "cannot read it: no stream for it";
+        return false;
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_stdio(&png, file) == 0) {
+        png_image_free(&png);  // its message stays
+        *reason = PngProblem(png.message);
+        return false;
+    }
+    return FinishPng(png, header, pixels, reason);
+}
+
+bool DecodePngBytes(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* pixels,
+                    std::string* reason) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_memory(&png, data, size) == 0) {
+        png_image_free(&png);  // its message stays
+        *reason = PngProblem(png.message);
+        return false;
+    }
+    return FinishPng(png, header, pixels, reason);
+}
+#endif
 
 SDL_Surface* DecodeInspectedImage(const uint8_t* data, size_t size, const ImageHeader& header,
                                   std::string* reason) {
@@ -239,6 +372,7 @@ SDL_Surface* DecodeInspectedImage(const uint8_t* data, size_t size, const ImageH
         }
         surface = SDL_LoadBMP_RW(stream, 1);
         if (surface == nullptr) {
+            ThrowIfSdlOutOfMemory();
             const char* error = SDL_GetError();
             *reason =
                 std::string("cannot decode it: ") + (*error != '\0' ? error : "damaged image");
@@ -246,7 +380,7 @@ SDL_Surface* DecodeInspectedImage(const uint8_t* data, size_t size, const ImageH
         }
     } else {
 #ifdef DXLIBDLL_HAVE_PNG
-        surface = DecodePng(data, size, reason);
+        surface = DecodePng(data, size, header, reason);
         if (surface == nullptr) {
             return nullptr;
         }
@@ -269,6 +403,84 @@ SDL_Surface* DecodeImageBytes(const uint8_t* data, size_t size, std::string* rea
         return nullptr;
     }
     return DecodeInspectedImage(data, size, header, reason);
+}
+
+// ---------------------------------------------------------------------------
+// BMP rows read where they lie
+
+static_assert(SDL_BYTEORDER == SDL_LIL_ENDIAN, "BMP rows are taken as stored, little-endian");
+
+BmpRowReader::~BmpRowReader() {
+    SDL_FreeSurface(view_);
+}
+
+bool BmpRowReader::Start(const ImageHeader& header, ReadFileBytes read, std::string* reason) {
+    header_ = header;
+    read_ = std::move(read);
+    pitch_ = static_cast<size_t>(SurfacePitch(header.width, header.bitsPerPixel));
+    // The masks SDL's reader gives each depth, or the file's own.
+    if (header.compression == kBmpBitFields) {
+        std::copy(std::begin(header.masks), std::end(header.masks), masks_);
+    } else if (header.bitsPerPixel <= 16) {
+        masks_[0] = 0x7C00;
+        masks_[1] = 0x03E0;
+        masks_[2] = 0x001F;
+    } else {
+        masks_[0] = 0x00FF0000;
+        masks_[1] = 0x0000FF00;
+        masks_[2] = 0x000000FF;
+    }
+    if (header.compression == kBmpRgb && header.bitsPerPixel == 32) {
+        // The fourth byte is alpha only when it is not zero throughout:
+        // SDL's reader makes such an image opaque.
+        const uint64_t bytes = pitch_ * static_cast<uint64_t>(header.height);
+        std::vector<uint8_t> chunk(std::min(bytes, kAlphaScanBytes));
+        for (uint64_t done = 0; done < bytes && masks_[3] == 0; done += chunk.size()) {
+            const auto count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), bytes - done));
+            if (!read_(header.pixelOffset + done, chunk.data(), count, reason)) {
+                return false;
+            }
+            for (size_t alpha = 3; alpha < count; alpha += 4) {
+                if (chunk[alpha] != 0) {
+                    masks_[3] = 0xFF000000;
+                    break;
+                }
+            }
+        }
+    }
+    band_.resize(pitch_ * kRowsPerStep);
+    // A format SDL has no name for fails here, as it fails SDL's reader.
+    return Rows(0, 0, reason) != nullptr || header.height == 0;
+}
+
+SDL_Surface* BmpRowReader::Rows(int32_t first, int32_t count, std::string* reason) {
+    SDL_FreeSurface(view_);
+    view_ = nullptr;
+    const auto height = static_cast<int32_t>(header_.height);
+    if (count > 0) {
+        // The file holds the rows bottom row first unless it says otherwise:
+        // the band is read as it lies, then turned top first.
+        const int32_t firstStored = header_.topDown ? first : height - first - count;
+        if (!read_(header_.pixelOffset + static_cast<uint64_t>(firstStored) * pitch_, band_.data(),
+                   static_cast<size_t>(count) * pitch_, reason)) {
+            return nullptr;
+        }
+        for (int32_t top = 0, bottom = count - 1; !header_.topDown && top < bottom;
+             ++top, --bottom) {
+            std::swap_ranges(band_.begin() + static_cast<ptrdiff_t>(top * pitch_),
+                             band_.begin() + static_cast<ptrdiff_t>((top + 1) * pitch_),
+                             band_.begin() + static_cast<ptrdiff_t>(bottom * pitch_));
+        }
+    }
+    view_ =
+        SDL_CreateRGBSurfaceFrom(band_.data(), static_cast<int>(header_.width), std::max(count, 1),
+                                 static_cast<int>(header_.bitsPerPixel), static_cast<int>(pitch_),
+                                 masks_[0], masks_[1], masks_[2], masks_[3]);
+    if (view_ == nullptr) {
+        ThrowIfSdlOutOfMemory();
+        *reason = std::string("cannot decode it: ") + SDL_GetError();
+    }
+    return view_;
 }
 
 }  // namespace dxsdl

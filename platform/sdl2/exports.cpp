@@ -67,6 +67,7 @@ void ForgetAllImages() {
         std::vector<Image>().swap(library->images.images);
         library->images.reportedNames.clear();
         library->images.usedBytes = 0;
+        library->images.memoryRanOut = false;
     }
 }
 void SetPacingEnabled(bool enabled) {
@@ -120,30 +121,31 @@ int32_t StartLibrary() {
         return -1;
     }
     auto made = std::make_unique<Library>(settings);
+    // Whatever the start made is undone when a later step fails, running out
+    // of memory included; the files asked for are then left as they were.
+    struct Undo {
+        Library& made;
+        bool keep = false;
+        ~Undo() {
+            if (!keep) {
+                StopInput(made.input);
+                SDL_FreeSurface(made.backBuffer);
+                made.backBuffer = nullptr;
+                StopVideo(made.window);
+                StopSession(made.session);
+                SDL_Quit();
+            }
+        }
+    } undo{*made};
     std::string reason;
-    // A recording to replay is read whole first: a broken one fails the
-    // start, before any window opens, and never plays as something else.
+    // The recording to replay is read whole, and the files to write are
+    // opened, first: a broken recording, or a file that must not be written,
+    // fails the start before any window opens.
     const SessionSwitches switches = SwitchesFromEnvironment();
-    if (!StartSession(made->session, switches, &reason)) {
+    if (!StartSession(made->session, switches, &reason) ||
+        !StartVideo(made->window, settings.mode, &reason) ||
+        (made->backBuffer = CreateBackBuffer(settings.mode, &reason)) == nullptr) {
         ReportLine(reason);
-        SDL_Quit();
-        return -1;
-    }
-    if (!StartVideo(made->window, settings.mode, &reason)) {
-        ReportLine(reason);
-        StopSession(made->session);
-        SDL_Quit();
-        return -1;
-    }
-    made->backBuffer = CreateBackBuffer(settings.mode, &reason);
-    // The files to write come last: a start that fails leaves an earlier
-    // recording of the same name as it was.
-    if (made->backBuffer == nullptr || !OpenSessionFiles(made->session, switches, &reason)) {
-        ReportLine(reason);
-        SDL_FreeSurface(made->backBuffer);
-        StopVideo(made->window);
-        StopSession(made->session);
-        SDL_Quit();
         return -1;
     }
     StartInput(made->input);
@@ -153,6 +155,13 @@ int32_t StartLibrary() {
     made->pacer.enabled = settings.pacingEnabled;
     made->pacer.unpacedSession = made->session.unpaced;
     StartPacing(made->pacer, made->window, settings.mode.refreshRate);
+    // The files to write are emptied last, when nothing else can fail the
+    // start: a start that fails leaves an earlier recording as it was.
+    if (!TakeOverSessionFiles(made->session, &reason)) {
+        ReportLine(reason);
+        return -1;
+    }
+    undo.keep = true;
     library = std::move(made);
     return 0;
 }
@@ -222,12 +231,8 @@ int32_t dxLoadGraph(const char* fileName, int32_t /*flag*/) {
         }
         return -1;
     }
-    try {
-        return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
-    } catch (const std::bad_alloc&) {
-        ReportLine("cannot load an image: not enough memory");
-        return -1;
-    }
+    // Running out of memory is one more failed load, counted as the others.
+    return LoadImage(library->images, fileName, PixelFormatForBits(settings.mode.bits));
 }
 
 int32_t dxDrawGraph(int32_t x, int32_t y, int32_t handle, int32_t transFlag) {

@@ -1,5 +1,6 @@
-// Files the library reads: the one reader every file goes through (images and
-// recordings alike), and where the game's image names are found.
+// Files: the one reader every file the library reads goes through (images and
+// recordings alike), the one writer of the files it writes (a recording, the
+// digests), and where the game's image names are found.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,20 @@
 
 namespace dxsdl {
 
+// Which file an open file is, whatever name reached it: its device and inode
+// (on Windows, its volume's serial number and its file index). Two names of
+// one file (links, relative and absolute spellings) give the same identity;
+// an identity that could not be taken equals none.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+    bool known = false;
+
+    bool operator==(const FileIdentity& other) const {
+        return known && other.known && device == other.device && file == other.file;
+    }
+};
+
 // A file opened for reading. Opening never waits (a named pipe with nobody
 // writing, a device) and refuses what is not a regular file, or is larger than
 // the caller's limit, with a reason; so a name that points somewhere odd costs
@@ -18,6 +33,9 @@ namespace dxsdl {
 // their end, within the same limit. Closed when dropped.
 class FileReader {
   public:
+    // RegularOrPipe: a name handed over as it stands (a recording), looked
+    // at before it is opened. RegularOnly: an image's name, which
+    // FindImageFile looked at already and found to be no pipe or device.
     enum class Kinds { RegularOnly, RegularOrPipe };
 
     FileReader() = default;
@@ -34,10 +52,21 @@ class FileReader {
     // The regular file's size in bytes; 0 for a pipe, whose size is not known.
     uint64_t Size() const { return size_; }
     bool IsPipe() const { return pipe_; }
+    FileIdentity Identity() const { return identity_; }
 
     // The first `count` bytes, or all there are when the file is shorter:
     // enough to judge a header before the rest is read. Regular files only.
     bool ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason);
+
+    // `count` bytes from `offset` into `out`: rows of an image read where they
+    // lie, never the whole file. Regular files only; false with a reason when
+    // the file ends first.
+    bool ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string* reason);
+
+    // The file as a C stream from its start, for a decoder that reads one
+    // (libpng); it stays the reader's, closed with it. Null when it cannot be
+    // made. Regular files only.
+    std::FILE* Stream();
 
     // The whole file (or what comes through the pipe, up to its end), after
     // the start that `bytes` may hold already from ReadStart. False with a
@@ -49,20 +78,64 @@ class FileReader {
     void* file_ = nullptr;  // a FILE*
 #else
     int fd_ = -1;
+    std::FILE* stream_ = nullptr;  // made by Stream(); owns fd_ from then on
 #endif
     uint64_t size_ = 0;
     uint64_t maxBytes_ = 0;
     std::string what_;
     bool pipe_ = false;
+    FileIdentity identity_;
+};
+
+// A file the library writes: a recording, or the frames' digests. It is taken
+// over in two steps, so that a start that fails changes nothing: Open finds
+// the file, or creates it, and reads what it holds without changing it;
+// TakeOver, the last step of start-up, empties it. Lines then go to it a
+// write each, so a game that ends abruptly leaves every line written before.
+// What is not a regular file (a folder, a device, a named pipe, a socket) is
+// refused before it is opened, so opening never waits for a reader or wakes
+// a device. Closed when dropped; a file that Open created and that was never
+// taken over is removed again.
+class FileWriter {
+  public:
+    FileWriter() = default;
+    FileWriter(FileWriter&& other) noexcept;
+    FileWriter& operator=(FileWriter&& other) noexcept;
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    ~FileWriter();
+
+    // Opens `path` (UTF-8), creating it when there is nothing of that name,
+    // and reads its first `startBytes` bytes (fewer when it is shorter) into
+    // `start`. False with a reason; nothing is left then.
+    bool Open(const std::string& path, size_t startBytes, std::vector<uint8_t>* start,
+              std::string* reason);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    uint64_t Size() const { return size_; }
+    FileIdentity Identity() const { return identity_; }
+
+    // Empties the file to be written from its start. False with a reason.
+    bool TakeOver(std::string* reason);
+
+    // Appends `bytes` in one write. False with a reason; the file then ends
+    // where it did before.
+    bool Write(const std::string& bytes, std::string* reason);
+
+  private:
+    void Close() noexcept;
+
+    int fd_ = -1;
+    std::string path_;
+    uint64_t size_ = 0;
+    FileIdentity identity_;
+    bool created_ = false;  // by Open: removed again unless taken over
+    bool takenOver_ = false;
 };
 
 // A name as the system hands it over (from the environment, say) in the
 // library's terms, UTF-8: on Windows it comes in the ANSI code page.
 std::string SystemNameToUtf8(const char* name);
-
-// Creates the file at `path` (UTF-8), or empties it, for writing; null with
-// errno set when it cannot.
-std::FILE* CreateForWriting(const std::string& path);
 
 // The game names its files as Windows paths (resource\bmp\00.bmp): the name in
 // this system's terms, every '\' turned into '/'. On Windows the name, in the
@@ -79,11 +152,16 @@ std::string FolderOf(const std::string& name);
 // `executableDirectory` (ending in a separator, or empty for none) if it is
 // there, else in the install's data folder, `executableDirectory`
 // ../share/chaser/. Empty with a reason when none has it; `folderMissing` is
-// then set when the name's whole folder is missing from every place looked in,
-// so the caller can say so once for all the files of that folder. Asked for
+// then set when the name's whole folder is missing from every place looked in
+// (or is a plain file there), so the caller can say so once for all the files
+// of that folder. Asked for
 // every image the game loads.
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason, bool* folderMissing);
+
+// Whether `path` names something that is not a folder, such as a plain file
+// where a folder is looked for; for messages.
+bool IsFileNotFolder(const std::string& path);
 
 // The working directory, as this system writes paths ("?" when unknown); for
 // messages.

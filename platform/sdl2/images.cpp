@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "decoding.h"
 #include "files.h"
@@ -47,14 +51,13 @@ bool HasOwnTransparency(SDL_Surface* decoded) {
            }());
 }
 
-}  // namespace
-
-namespace {
-
 // Rows first..first+count-1 of `decoded` as a new ARGB8888 surface: a view of
 // those rows with the source's palette and colour key, converted by SDL. A few
 // rows at a time keep the conversion's memory small beside the image itself.
 SDL_Surface* ConvertRows(SDL_Surface* decoded, int first, int count) {
+    if (first == 0 && count == decoded->h) {
+        return SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+    }
     auto* rows = static_cast<uint8_t*>(decoded->pixels) +
                  static_cast<size_t>(first) * static_cast<size_t>(decoded->pitch);
     SDL_Surface* view =
@@ -75,75 +78,121 @@ SDL_Surface* ConvertRows(SDL_Surface* decoded, int first, int count) {
     return argb;
 }
 
-constexpr int kRowsPerConversion = 16;
+size_t TargetBytesPerPixel(uint32_t targetFormat) {
+    return targetFormat == SDL_PIXELFORMAT_RGB565 ? 2 : 4;
+}
 
-}  // namespace
+// Decoded rows, ARGB8888 top row first, made into an image for the back
+// buffer: its pixels in the target format, written into storage made ready
+// for them, and the runs of opaque pixels of each row.
+class ImageBuilder {
+  public:
+    ImageBuilder(int32_t width, int32_t height, uint32_t targetFormat, bool ownTransparency,
+                 PixelBytes storage)
+        : targetFormat_(targetFormat), ownTransparency_(ownTransparency) {
+        made_.width = width;
+        made_.height = height;
+        made_.bytesPerPixel = static_cast<int32_t>(TargetBytesPerPixel(targetFormat));
+        made_.pixels = std::move(storage);
+        made_.rowSpans.reserve(static_cast<size_t>(height) + 1);
+        out_ = made_.pixels.data();
+    }
 
-bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason) {
-    const bool ownTransparency = HasOwnTransparency(decoded);
-    const int32_t bytesPerPixel = targetFormat == SDL_PIXELFORMAT_RGB565 ? 2 : 4;
-    Image made;
-    made.pixels.swap(image->pixels);  // a buffer the caller may have made ready
-    made.width = decoded->w;
-    made.height = decoded->h;
-    made.bytesPerPixel = bytesPerPixel;
-    made.pixels.resize(static_cast<size_t>(decoded->w) * static_cast<size_t>(decoded->h) *
-                       static_cast<size_t>(bytesPerPixel));
-    made.rowSpans.reserve(static_cast<size_t>(decoded->h) + 1);
-
-    uint8_t* out = made.pixels.data();
-    // Freed however this ends, running out of memory included.
-    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> chunk(nullptr, SDL_FreeSurface);
-    SDL_Surface* argb = nullptr;
-    int32_t chunkFirst = 0;
-    for (int32_t y = 0; y < decoded->h; ++y) {
-        if (argb == nullptr || y - chunkFirst >= argb->h) {
-            chunkFirst = y;
-            chunk.reset(ConvertRows(decoded, y, std::min(kRowsPerConversion, decoded->h - y)));
-            argb = chunk.get();
-            if (argb == nullptr) {
-                *reason = std::string("cannot convert its pixels: ") + SDL_GetError();
-                return false;
-            }
-        }
-        made.rowSpans.push_back(static_cast<uint32_t>(made.spans.size()));
-        const auto* row = reinterpret_cast<const uint8_t*>(argb->pixels) +
-                          static_cast<size_t>(y - chunkFirst) * static_cast<size_t>(argb->pitch);
+    // The next row. It may lie in the storage itself, as long as it starts no
+    // earlier than its converted row does: each pixel is read before anything
+    // is written over it.
+    void AddRow(const uint8_t* argb) {
+        made_.rowSpans.push_back(static_cast<uint32_t>(made_.spans.size()));
         int32_t runStart = -1;
-        for (int32_t x = 0; x < made.width; ++x) {
+        for (int32_t x = 0; x < made_.width; ++x) {
             uint32_t pixel;
-            std::memcpy(&pixel, row + static_cast<size_t>(x) * 4, sizeof pixel);
+            std::memcpy(&pixel, argb + static_cast<size_t>(x) * 4, sizeof pixel);
             const bool seeThrough =
-                (pixel & 0x00FFFFFFu) == 0 || (ownTransparency && (pixel >> 24) < 0x80);
+                (pixel & 0x00FFFFFFu) == 0 || (ownTransparency_ && (pixel >> 24) < 0x80);
             // A dark colour that reduces to 0 stays opaque: the decision was
             // made from the file's colour above, never from the reduced value.
-            const uint32_t value = seeThrough ? 0 : ToTarget(pixel, targetFormat);
-            if (bytesPerPixel == 2) {
+            const uint32_t value = seeThrough ? 0 : ToTarget(pixel, targetFormat_);
+            if (made_.bytesPerPixel == 2) {
                 const auto value16 = static_cast<uint16_t>(value);
-                std::memcpy(out, &value16, 2);
+                std::memcpy(out_, &value16, 2);
             } else {
-                std::memcpy(out, &value, 4);
+                std::memcpy(out_, &value, 4);
             }
-            out += bytesPerPixel;
+            out_ += made_.bytesPerPixel;
             if (!seeThrough && runStart < 0) {
                 runStart = x;
             } else if (seeThrough && runStart >= 0) {
-                made.spans.push_back(OpaqueSpan{runStart, x - runStart});
+                AddRun(runStart, x);
                 runStart = -1;
             }
         }
         if (runStart >= 0) {
-            made.spans.push_back(OpaqueSpan{runStart, made.width - runStart});
+            AddRun(runStart, made_.width);
         }
     }
-    chunk.reset();
-    made.rowSpans.push_back(static_cast<uint32_t>(made.spans.size()));
-    made.spans.shrink_to_fit();
-    made.opaque = made.spans.size() == static_cast<size_t>(made.height) &&
-                  std::all_of(made.spans.begin(), made.spans.end(), [&](const OpaqueSpan& span) {
-                      return span.start == 0 && span.length == made.width;
-                  });
-    *image = std::move(made);
+
+    // The image, its storage cut to its pixels.
+    Image Finish() {
+        made_.rowSpans.push_back(static_cast<uint32_t>(made_.spans.size()));
+        made_.spans.shrink_to_fit();
+        made_.pixels.Shrink(static_cast<size_t>(made_.width) * static_cast<size_t>(made_.height) *
+                            static_cast<size_t>(made_.bytesPerPixel));
+        made_.opaque =
+            made_.spans.size() == static_cast<size_t>(made_.height) &&
+            std::all_of(made_.spans.begin(), made_.spans.end(), [&](const OpaqueSpan& span) {
+                return span.start == 0 && span.length == made_.width;
+            });
+        return std::move(made_);
+    }
+
+  private:
+    void AddRun(int32_t start, int32_t end) {
+        made_.spans.push_back(
+            OpaqueSpan{static_cast<uint16_t>(start), static_cast<uint16_t>(end - start)});
+    }
+
+    Image made_;
+    uint8_t* out_ = nullptr;
+    uint32_t targetFormat_;
+    bool ownTransparency_;
+};
+
+// Hands `count` rows of `decoded` from `first` on to the builder, converted
+// to ARGB8888 by SDL. False with a reason when SDL cannot convert them.
+bool AddSurfaceRows(SDL_Surface* decoded, int32_t first, int32_t count, ImageBuilder& builder,
+                    std::string* reason) {
+    // Freed however this ends, running out of memory included.
+    const std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> argb(
+        ConvertRows(decoded, first, count), SDL_FreeSurface);
+    if (!argb) {
+        ThrowIfSdlOutOfMemory();
+        *reason = std::string("cannot convert its pixels: ") + SDL_GetError();
+        return false;
+    }
+    for (int32_t row = 0; row < count; ++row) {
+        builder.AddRow(static_cast<const uint8_t*>(argb->pixels) +
+                       static_cast<size_t>(row) * static_cast<size_t>(argb->pitch));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason) {
+    const size_t bytes = static_cast<size_t>(decoded->w) * static_cast<size_t>(decoded->h) *
+                         TargetBytesPerPixel(targetFormat);
+    // Storage the caller made ready, when it has the right size.
+    PixelBytes storage =
+        image->pixels.size() == bytes ? std::move(image->pixels) : PixelBytes(bytes);
+    ImageBuilder builder(decoded->w, decoded->h, targetFormat, HasOwnTransparency(decoded),
+                         std::move(storage));
+    for (int32_t first = 0; first < decoded->h; first += kRowsPerStep) {
+        if (!AddSurfaceRows(decoded, first, std::min(kRowsPerStep, decoded->h - first), builder,
+                            reason)) {
+            return false;
+        }
+    }
+    *image = builder.Finish();
     return true;
 }
 
@@ -152,28 +201,145 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
 
 namespace {
 
+// A file this small is read in one go with its header: some four hundred
+// small files load at start-up, where every call to the system shows. A
+// larger one has its header read first, and the rest where it is needed.
+constexpr uint64_t kReadWholeBytes = uint64_t{64} << 10;
+
 // Handles are indices; past this many images they could not stay positive.
 constexpr size_t kMaxImages = 0x7FFFFFFF;
 
-std::string Mebibytes(size_t bytes) {
-    return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MiB";
+// What loading leaves free for the game to play on: its display's buffers, a
+// window surface of a whole screen, its strings, the libraries' own needs.
+constexpr uint64_t kPlayingRoom = uint64_t{16} << 20;
+// Whether the memory is there is asked again once loads have taken this much
+// since it was last asked, and for every image this large.
+constexpr uint64_t kAskEvery = uint64_t{1} << 20;
+
+// Whether `bytes` could be allocated now. Asked for address space only: the
+// block is never touched, so nothing becomes resident.
+bool MemoryToBeHad(uint64_t bytes) {
+    if (bytes > SIZE_MAX) {
+        return false;
+    }
+#ifdef __EMSCRIPTEN__
+    // A web page's memory grows as it is asked for and never shrinks again:
+    // asking would keep it. The browser's limit is far past the budget.
+    return true;
+#else
+    void* block = std::malloc(static_cast<size_t>(bytes));
+    std::free(block);
+    return block != nullptr;
+#endif
 }
 
+// A failed load, counted whatever memory is left: it gets one of the few
+// lines or counts for the summary, and never more than that.
 int32_t Fail(ImageTable& table, const std::string& name, const std::string& reason,
-             bool folderMissing = false) {
-    if (!table.reportedNames.insert(name).second) {
-        return -1;
+             bool folderMissing = false) noexcept {
+    try {
+        if (!table.reportedNames.insert(name).second) {
+            return -1;
+        }
+    } catch (const std::bad_alloc&) {
+        // Not remembered: asked for again, the name counts again.
     }
     if (folderMissing) {
-        table.missingFolders.insert(FolderOf(name));
+        try {
+            table.missingFolders.insert(FolderOf(name));
+        } catch (const std::bad_alloc&) {
+            // The summary still counts the file, naming fewer folders.
+        }
         ++table.missingFiles;
     } else if (table.listedFailures < kListedFailures) {
         ++table.listedFailures;
-        ReportLine("cannot load image \"" + name + "\": " + reason);
+        ReportLine({"cannot load image \"", name, "\": ", reason});
     } else {
         ++table.unlistedFailures;
     }
     return -1;
+}
+
+// The three ways into an image, by how the file is decoded (decoding.h). Each
+// gives the image, or false with a reason.
+
+bool LoadPng([[maybe_unused]] FileReader& file, [[maybe_unused]] const std::vector<uint8_t>& bytes,
+             [[maybe_unused]] const ImageHeader& header, [[maybe_unused]] uint32_t targetFormat,
+             [[maybe_unused]] Image* image, std::string* reason) {
+#ifdef DXLIBDLL_HAVE_PNG
+    // Decoded at four bytes a pixel into a block that becomes the image's
+    // pixels: each row is converted where it lies, and the block then gives
+    // back what the target format does not need.
+    const auto width = static_cast<int32_t>(header.width);
+    const auto height = static_cast<int32_t>(header.height);
+    PixelBytes block(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    const uint8_t* decoded = block.data();
+    // A small file was read whole already.
+    if (!(bytes.size() == file.Size()
+              ? DecodePngBytes(bytes.data(), bytes.size(), header, block.data(), reason)
+              : DecodePngFile(file.Stream(), header, block.data(), reason))) {
+        return false;
+    }
+    // libpng gives alpha whatever the file holds.
+    ImageBuilder builder(width, height, targetFormat, true, std::move(block));
+    for (int32_t y = 0; y < height; ++y) {
+        builder.AddRow(decoded + static_cast<size_t>(y) * static_cast<size_t>(width) * 4);
+    }
+    *image = builder.Finish();
+    return true;
+#else
+    *reason = "PNG images are not supported by this build of the library";
+    return false;
+#endif
+}
+
+bool LoadBmpRows(FileReader& file, const std::vector<uint8_t>& bytes, const ImageHeader& header,
+                 uint32_t targetFormat, Image* image, std::string* reason) {
+    BmpRowReader rows;
+    // From the bytes read already (all of a small file), else from the file.
+    const auto read = [&](uint64_t offset, uint8_t* out, size_t count, std::string* why) {
+        if (offset <= bytes.size() && count <= bytes.size() - offset) {
+            std::memcpy(out, bytes.data() + offset, count);
+            return true;
+        }
+        return file.ReadAt(offset, out, count, why);
+    };
+    if (!rows.Start(header, read, reason)) {
+        return false;
+    }
+    const auto width = static_cast<int32_t>(header.width);
+    const auto height = static_cast<int32_t>(header.height);
+    std::optional<ImageBuilder> builder;
+    for (int32_t first = 0; first < height; first += kRowsPerStep) {
+        const int32_t count = std::min(kRowsPerStep, height - first);
+        SDL_Surface* band = rows.Rows(first, count, reason);
+        if (band == nullptr) {
+            return false;
+        }
+        if (!builder) {
+            builder.emplace(width, height, targetFormat, HasOwnTransparency(band),
+                            PixelBytes(static_cast<size_t>(width) * static_cast<size_t>(height) *
+                                       TargetBytesPerPixel(targetFormat)));
+        }
+        if (!AddSurfaceRows(band, 0, count, *builder, reason)) {
+            return false;
+        }
+    }
+    *image = builder->Finish();
+    return true;
+}
+
+bool LoadBmpSurface(FileReader& file, std::vector<uint8_t>& bytes, const ImageHeader& header,
+                    uint32_t targetFormat, Image* image, std::string* reason) {
+    if (!file.ReadAll(&bytes, reason)) {
+        return false;
+    }
+    // Freed however this ends, running out of memory included.
+    const std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> decoded(
+        DecodeInspectedImage(bytes.data(), bytes.size(), header, reason), SDL_FreeSurface);
+    // The file's bytes go before the image's pixels come.
+    std::vector<uint8_t>().swap(bytes);
+    return decoded && MakeImage(decoded.get(), targetFormat, image, reason);
 }
 
 int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFormat) {
@@ -190,60 +356,90 @@ int32_t LoadOrFail(ImageTable& table, const std::string& name, uint32_t targetFo
     std::vector<uint8_t> bytes;
     ImageHeader header;
     if (!file.Open(path, kMaxImageFileBytes, FileReader::Kinds::RegularOnly, "an image", &reason) ||
-        !file.ReadStart(kImageHeaderBytes, &bytes, &reason) ||
+        !file.ReadStart(file.Size() <= kReadWholeBytes ? file.Size() : kImageHeaderBytes, &bytes,
+                        &reason) ||
         !InspectImageHeader(bytes.data(), bytes.size(), file.Size(), &header, &reason)) {
         return Fail(table, name, reason);
     }
-    const size_t bytesPerPixel = targetFormat == SDL_PIXELFORMAT_RGB565 ? 2 : 4;
-    const size_t least =
-        static_cast<size_t>(header.width) * static_cast<size_t>(header.height) * bytesPerPixel;
-    const auto overBudget = [&](size_t needed) {
-        return needed > table.budgetBytes || table.usedBytes > table.budgetBytes - needed;
-    };
-    const auto budgetReason = [&](size_t needed) {
-        return "it needs " + Mebibytes(needed) + " and the images loaded before it hold " +
-               Mebibytes(table.usedBytes) + " of the " + Mebibytes(table.budgetBytes) +
-               " allowed (DXLIBDLL_IMAGE_BUDGET)";
-    };
-    if (overBudget(least)) {
-        return Fail(table, name, budgetReason(least));
-    }
-    // The image's own pixels, the bulk of what it holds, before any decoding:
-    // when memory is short, the load fails here at once.
-    Image image;
-    image.pixels.resize(least);
-    if (!file.ReadAll(&bytes, &reason)) {
-        return Fail(table, name, reason);
-    }
-    SDL_Surface* decoded = DecodeInspectedImage(bytes.data(), bytes.size(), header, &reason);
-    std::vector<uint8_t>().swap(bytes);  // the file's bytes are not needed from here on
-    if (decoded == nullptr) {
-        return Fail(table, name, reason);
-    }
-    bool made = false;
-    try {
-        made = MakeImage(decoded, targetFormat, &image, &reason);
-    } catch (const std::bad_alloc&) {
-        SDL_FreeSurface(decoded);
-        throw;
-    }
-    SDL_FreeSurface(decoded);
-    if (!made) {
-        return Fail(table, name, reason);
-    }
-    const size_t cost = ImageBytes(image);
-    if (overBudget(cost)) {
-        return Fail(table, name, budgetReason(cost));
+    // Everything the load takes, counted before any of it is spent: the
+    // pixels, the most runs of opaque pixels the rows can have (every other
+    // pixel see-through), and what decoding takes beside them.
+    const auto width = static_cast<uint64_t>(header.width);
+    const auto height = static_cast<uint64_t>(header.height);
+    const uint64_t needed = bytes.size() + width * height * TargetBytesPerPixel(targetFormat) +
+                            height * ((width + 1) / 2) * sizeof(OpaqueSpan) +
+                            (height + 1) * sizeof(uint32_t) +
+                            DecodingBytes(header, file.Size(),
+                                          static_cast<uint32_t>(TargetBytesPerPixel(targetFormat)));
+    if (needed > table.budgetBytes || table.usedBytes > table.budgetBytes - needed) {
+        return Fail(table, name,
+                    "it needs " + ByteCount(needed) +
+                        " to load, and the images loaded before it hold " +
+                        ByteCount(table.usedBytes) + " of the " + ByteCount(table.budgetBytes) +
+                        " allowed (DXLIBDLL_IMAGE_BUDGET)");
     }
     if (table.images.size() >= kMaxImages) {
         return Fail(table, name, "too many images loaded");
     }
+    // Images load only while all they need, and room for the game to play
+    // on, can be had: under a limit (ulimit -v, a container's) an image is
+    // refused here, before any decoding, rather than part way through or by
+    // taking the memory the display's library or the game need next. Asked
+    // for every megabyte that loads take, so after loading the room is
+    // there, less a megabyte at most.
+    table.takenSinceAsked += needed;
+    if (table.takenSinceAsked >= kAskEvery) {
+        if (!MemoryToBeHad(needed + kPlayingRoom)) {
+            return Fail(table, name,
+                        "not enough memory to load it: it needs " + ByteCount(needed) + ", and " +
+                            ByteCount(kPlayingRoom) + " stay free for the game");
+        }
+        table.takenSinceAsked = 0;
+    }
+    Image image;
+    bool made = false;
+    switch (DecodingOf(header)) {
+        case Decoding::Png:
+            made = LoadPng(file, bytes, header, targetFormat, &image, &reason);
+            break;
+        case Decoding::Rows:
+            made = LoadBmpRows(file, bytes, header, targetFormat, &image, &reason);
+            break;
+        case Decoding::Surface:
+            made = LoadBmpSurface(file, bytes, header, targetFormat, &image, &reason);
+            break;
+    }
+    if (!made) {
+        return Fail(table, name, reason);
+    }
+    // What it keeps: no more than was counted for it.
+    const size_t cost = ImageBytes(image);
     table.images.push_back(std::move(image));
     table.usedBytes += cost;
     return static_cast<int32_t>(table.images.size() - 1);
 }
 
 }  // namespace
+
+std::string ByteCount(uint64_t bytes) {
+    if (bytes < 1024) {
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    }
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+    size_t unit = 0;
+    while (unit + 1 < std::size(kUnits) && bytes >= (uint64_t{1024} << (10 * (unit + 1)))) {
+        ++unit;
+    }
+    const uint64_t size = uint64_t{1024} << (10 * unit);
+    const std::string whole = std::to_string(bytes / size);
+    if (bytes % size == 0) {
+        return whole + " " + kUnits[unit];
+    }
+    // Two decimals, cut rather than rounded up, and the exact count beside.
+    const uint64_t hundredths = (bytes % size) * 100 / size;
+    return whole + (hundredths < 10 ? ".0" : ".") + std::to_string(hundredths) + " " +
+           kUnits[unit] + " (" + std::to_string(bytes) + " bytes)";
+}
 
 size_t ImageBytes(const Image& image) {
     return image.pixels.capacity() + image.spans.capacity() * sizeof(OpaqueSpan) +
@@ -285,22 +481,29 @@ size_t ImageBudgetFromEnvironment() {
         number > (SIZE_MAX >> shift)) {
         ReportLine(std::string("DXLIBDLL_IMAGE_BUDGET=") + text +
                    " is not a size in bytes (such as 268435456 or 256M); using " +
-                   Mebibytes(kDefaultImageBudget));
+                   ByteCount(kDefaultImageBudget));
         return kDefaultImageBudget;
     }
     return static_cast<size_t>(number) << shift;
 }
 
-int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat) {
-    if (fileName == nullptr) {
-        return Fail(table, "(null)", "no file name given");
-    }
-    // Names are shown as this system writes paths.
-    const std::string name = FileNameFromGame(fileName);
+int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat) noexcept {
+    std::string name;
     try {
+        if (fileName == nullptr) {
+            return Fail(table, "(null)", "no file name given");
+        }
+        // Names are shown as this system writes paths.
+        name = FileNameFromGame(fileName);
+        if (table.memoryRanOut) {
+            return Fail(table, name, "not enough memory to load it: memory ran out while loading");
+        }
         return LoadOrFail(table, name, targetFormat);
     } catch (const std::bad_alloc&) {
-        // Whatever was being made for this image is gone again by now.
+        // Whatever was being made for this image is gone again by now. Memory
+        // ran short of what was asked for moments ago: the loads still to
+        // come are refused, so that the game plays on in what is left.
+        table.memoryRanOut = true;
         return Fail(table, name, "not enough memory to load it");
     }
 }
@@ -321,6 +524,12 @@ void WriteLoadSummary(const ImageTable& table) {
         if (!beside.empty()) {
             where += " or beside the program (" + beside + ")";
         }
+        // A plain file where the folder should be is easily taken for it.
+        for (const std::string& folder : table.missingFolders) {
+            if (IsFileNotFolder(folder)) {
+                where += "; \"" + folder + "\" in the working directory is a file, not a folder";
+            }
+        }
         ReportLine(std::to_string(table.missingFiles) + " image" +
                    (table.missingFiles == 1 ? "" : "s") + " could not be loaded: no folder " +
                    folders + " " + where);
@@ -339,7 +548,20 @@ void ReportLoadSummary(ImageTable& table) noexcept {
     try {
         WriteLoadSummary(table);
     } catch (const std::bad_alloc&) {
-        ReportLine("some images could not be loaded");
+        // Without memory for the folders' names, the counts still.
+        char missing[16] = "";
+        char unlisted[16] = "";
+        char listed[16] = "";
+        std::to_chars(missing, missing + sizeof missing - 1, table.missingFiles);
+        std::to_chars(unlisted, unlisted + sizeof unlisted - 1, table.unlistedFailures);
+        std::to_chars(listed, listed + sizeof listed - 1, kListedFailures);
+        if (table.missingFiles > 0) {
+            ReportLine({missing, " images could not be loaded: their folder is missing"});
+        }
+        if (table.unlistedFailures > 0) {
+            ReportLine({unlisted, " more images could not be loaded (only the first ", listed,
+                        " are listed)"});
+        }
     }
     table.missingFolders.clear();
     table.missingFiles = 0;

@@ -42,6 +42,12 @@ struct ImageTable {
     // The bytes the loaded images hold, and the most they may hold.
     size_t usedBytes = 0;
     size_t budgetBytes = kDefaultImageBudget;
+    // Loads leave room for the game to play on (the display's library needs
+    // memory at every frame): what they took since that room was last found
+    // free (the first load looks at once), and whether a load ran out of
+    // memory all the same, after which every load is refused at once.
+    uint64_t takenSinceAsked = UINT64_MAX / 2;
+    bool memoryRanOut = false;
 };
 
 // The image budget: DXLIBDLL_IMAGE_BUDGET in bytes, or with a K, M or G
@@ -51,6 +57,11 @@ size_t ImageBudgetFromEnvironment();
 
 // The bytes an image holds in memory.
 size_t ImageBytes(const Image& image);
+
+// A number of bytes as a player reads it: "850 bytes", "5 KiB", or, when it
+// is not a whole number of its unit, "1.29 MiB (1357824 bytes)". For
+// messages.
+std::string ByteCount(uint64_t bytes);
 
 // Makes an image for a back buffer of this SDL pixel format (RGB565 or RGB888)
 // from a decoded surface of any format. A pixel is transparent when its colour
@@ -67,7 +78,7 @@ bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::s
 // counted for the summary; others get a line naming the file and the reason,
 // the first few of them, the rest counted. Running out of memory, or past the
 // budget, is such a failure too: the process goes on.
-int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat);
+int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat) noexcept;
 
 // Writes what failed loads since the last summary left unsaid: one line for
 // the missing folders (where they were looked for, how many images failed),

@@ -7,8 +7,8 @@
 //                 take of the running library
 //   screen.cpp    the screen mode, the back buffer, the drawing area, blits,
 //                 widening pixels to XRGB8888 for showing
-//   files.cpp     the one reader of files (images and recordings), and where
-//                 image names are found
+//   files.cpp     the one reader of files (images and recordings), the one
+//                 writer (recordings, digests), and where image names are found
 //   decoding.cpp  image headers inspected before decoding; BMP and PNG decoders
 //   images.cpp    the image table: loading within the budget, conversion to
 //                 the back buffer's format, the summary of failed loads

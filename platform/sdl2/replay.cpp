@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "replay.h"
 
@@ -92,25 +93,79 @@ bool ParseFrame(std::string_view line, ReplayScript* script, std::string* reason
 // and reading on would only fill memory.
 constexpr uint64_t kMaxReplayBytes = uint64_t{64} << 20;
 
-OwnedFile CreateFile(const std::string& name, const char* what, std::string* reason) {
-    OwnedFile file(CreateForWriting(name));
-    if (!file) {
-        *reason = std::string("cannot create the ") + what + " file \"" + name +
-                  "\": " + std::strerror(errno);
+// Frames reserved at once for a recording: an hour and more of play. A longer
+// one grows as its lines are read, so the memory follows the frames read, not
+// the newlines a file holds (64 MiB of empty lines would reserve 512 MiB).
+constexpr size_t kReservedFrames = size_t{1} << 18;
+
+// Enough of a file to see its first line, the longest a recording or digest
+// file begins with.
+constexpr size_t kFirstLineBytes = 64;
+
+// One line and its newline in a single write, so that a recording or the
+// digests of a game that ends abruptly hold every frame up to it. After a
+// failed write the file is written no more: a recording with a line missing
+// in its middle would play as another game.
+void WriteLine(SessionFile& out, std::string line) {
+    if (!out.file.IsOpen() || out.failed) {
+        return;
     }
-    return file;
+    line += '\n';
+    std::string why;
+    if (!out.file.Write(line, &why)) {
+        out.failed = true;
+        ReportLine("cannot write to \"" + out.name + "\": " + why +
+                   "; it keeps the frames written before");
+    }
 }
 
-// One line and its newline, flushed at once: a recording or the digests of a
-// game that crashes later still hold every frame up to it.
-void WriteLine(Session& session, std::FILE* file, const std::string& name, std::string line) {
-    line += '\n';
-    if (std::fwrite(line.data(), 1, line.size(), file) != line.size() || std::fflush(file) != 0) {
-        if (!session.writeFailed) {
-            session.writeFailed = true;
-            ReportLine("cannot write to \"" + name + "\": " + std::strerror(errno));
-        }
+// "N HASH": a frame number from 1 and 16 lower-case hex digits.
+bool IsDigestLine(std::string_view line) {
+    const auto only = [](std::string_view part, std::string_view digits) {
+        return !part.empty() && part.find_first_not_of(digits) == std::string_view::npos;
+    };
+    const size_t space = line.find(' ');
+    return space != std::string_view::npos && space <= 20 && line[0] != '0' &&
+           only(line.substr(0, space), "0123456789") && line.size() == space + 17 &&
+           only(line.substr(space + 1), "0123456789abcdef");
+}
+
+// Whether a file of `size` bytes that begins with `start` is one a session
+// may replace: empty, a recording, or digests, told by its first line.
+bool IsSessionFile(const std::vector<uint8_t>& start, uint64_t size) {
+    if (size == 0) {
+        return true;
     }
+    const std::string_view text(reinterpret_cast<const char*>(start.data()), start.size());
+    const size_t newline = text.find('\n');
+    if (newline == std::string_view::npos && size > start.size()) {
+        return false;  // a first line longer than any of ours
+    }
+    std::string_view line = text.substr(0, newline);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line == kReplayHeader || IsDigestLine(line);
+}
+
+// Opens a file to write for `switchName` without changing it; false with the
+// line to show.
+bool OpenSessionFile(SessionFile& out, const std::string& name, const char* switchName,
+                     std::string* reason) {
+    std::vector<uint8_t> start;
+    std::string why;
+    if (!out.file.Open(name, kFirstLineBytes, &start, &why)) {
+        *reason = switchName + std::string(" \"") + name + "\": " + why;
+        return false;
+    }
+    if (!IsSessionFile(start, out.file.Size())) {
+        *reason = switchName + std::string(" \"") + name +
+                  "\": it holds something other than a recording or digests, which this would "
+                  "replace; name a new file, or remove this one first";
+        return false;
+    }
+    out.name = name;
+    return true;
 }
 
 std::string Getenv(const char* name) {
@@ -124,36 +179,45 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
                  std::string* reason) {
     script->frames.clear();
     script->keys.clear();
-    // One frame a line: reserved at once, a million-frame recording is not
-    // copied again and again as it grows.
-    script->frames.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     size_t lineNumber = 0;
-    size_t start = 0;
-    while (start < text.size() || lineNumber == 0) {
-        ++lineNumber;
-        const size_t newline = text.find('\n', start);
-        const size_t end = newline == std::string_view::npos ? text.size() : newline;
-        std::string_view line = text.substr(start, end - start);
-        // Lines may end in CR LF, as an editor on Windows may save them.
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        start = newline == std::string_view::npos ? text.size() : newline + 1;
-        if (lineNumber == 1) {
-            if (line != kReplayHeader) {
-                *badLine = 1;
-                *reason = "not a recording (the first line is not \"" + std::string(kReplayHeader) +
-                          "\")";
+    try {
+        // One frame a line: reserved at once, a long recording is not copied
+        // again and again as it grows.
+        script->frames.reserve(std::min(
+            static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), kReservedFrames));
+        size_t start = 0;
+        while (start < text.size() || lineNumber == 0) {
+            ++lineNumber;
+            const size_t newline = text.find('\n', start);
+            const size_t end = newline == std::string_view::npos ? text.size() : newline;
+            std::string_view line = text.substr(start, end - start);
+            // Lines may end in CR LF, as an editor on Windows may save them.
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            start = newline == std::string_view::npos ? text.size() : newline + 1;
+            if (lineNumber == 1) {
+                if (line != kReplayHeader) {
+                    *badLine = 1;
+                    *reason = "not a recording (the first line is not \"" +
+                              std::string(kReplayHeader) + "\")";
+                    return false;
+                }
+                continue;
+            }
+            if (!ParseFrame(line, script, reason)) {
+                *badLine = lineNumber;
                 return false;
             }
-            continue;
         }
-        if (!ParseFrame(line, script, reason)) {
-            *badLine = lineNumber;
-            return false;
-        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        *badLine = std::max<size_t>(lineNumber, 1);
+        *reason = "not enough memory for its frames";
+        std::vector<ReplayFrame>().swap(script->frames);
+        std::vector<uint8_t>().swap(script->keys);
+        return false;
     }
-    return true;
 }
 
 std::string RecordLine(const Input& input) {
@@ -223,8 +287,8 @@ SessionSwitches SwitchesFromEnvironment() {
 bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason) {
     session = Session{};
     session.unpaced = switches.unpaced;
-    // The replay first: it is read whole before anything is created, so a
-    // broken one fails before a file is touched.
+    // The replay first: it is read whole before anything is opened to be
+    // written, so a broken one fails before a file is touched.
     if (!switches.replayFile.empty()) {
         // A pipe is taken too, so a recording can come from a command
         // (DXLIBDLL_REPLAY=<(unxz -c game.replay.xz)).
@@ -232,12 +296,17 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
         std::vector<uint8_t> bytes;
         std::string why;
         size_t badLine = 1;
-        if (!file.Open(switches.replayFile, kMaxReplayBytes, FileReader::Kinds::RegularOrPipe,
-                       "a recording", &why) ||
-            !file.ReadAll(&bytes, &why) ||
-            !ParseReplay(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                &session.script, &badLine, &why)) {
+        bool read = false;
+        try {
+            read = file.Open(switches.replayFile, kMaxReplayBytes, FileReader::Kinds::RegularOrPipe,
+                             "a recording", &why) &&
+                   file.ReadAll(&bytes, &why);
+        } catch (const std::bad_alloc&) {
+            why = "not enough memory to read it (" + std::to_string(file.Size()) + " bytes)";
+        }
+        if (!read || !ParseReplay(std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                                   bytes.size()),
+                                  &session.script, &badLine, &why)) {
             *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
                       ": " + why;
             session = Session{};
@@ -245,33 +314,64 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
         }
         session.replaying = true;
         session.replayFile = switches.replayFile;
+        session.replayIdentity = file.Identity();
+    }
+    // Opened, not yet emptied: whatever fails from here on leaves them as
+    // they were (TakeOverSessionFiles empties them).
+    if ((!switches.recordFile.empty() &&
+         !OpenSessionFile(session.record, switches.recordFile, "recording", reason)) ||
+        (!switches.digestFile.empty() &&
+         !OpenSessionFile(session.digests, switches.digestFile, "digest file", reason))) {
+        StopSession(session);
+        return false;
+    }
+    // Two switches naming one file, by links or spellings as different as
+    // they come: writing it would destroy the recording played, or mix the
+    // recording with the digests.
+    const struct {
+        const SessionFile& file;
+        FileIdentity other;
+        const char* names;
+        const std::string& otherName;
+        const char* harm;
+    } clashes[] = {
+        {session.record, session.replayIdentity, "DXLIBDLL_RECORD and DXLIBDLL_REPLAY",
+         switches.replayFile, "the recording played would be overwritten"},
+        {session.digests, session.replayIdentity, "DXLIBDLL_DIGESTS and DXLIBDLL_REPLAY",
+         switches.replayFile, "the recording played would be overwritten"},
+        {session.digests, session.record.file.Identity(), "DXLIBDLL_DIGESTS and DXLIBDLL_RECORD",
+         switches.recordFile, "the digests would be mixed into the recording"},
+    };
+    for (const auto& clash : clashes) {
+        if (clash.file.file.IsOpen() && clash.file.file.Identity() == clash.other) {
+            *reason = std::string(clash.names) + " name the same file (\"" + clash.file.name +
+                      "\" and \"" + clash.otherName + "\"): " + clash.harm;
+            StopSession(session);
+            return false;
+        }
     }
     return true;
 }
 
-bool OpenSessionFiles(Session& session, const SessionSwitches& switches, std::string* reason) {
-    if (!switches.recordFile.empty()) {
-        session.record = CreateFile(switches.recordFile, "recording", reason);
-        if (!session.record) {
-            StopSession(session);
+bool TakeOverSessionFiles(Session& session, std::string* reason) {
+    for (SessionFile* out : {&session.record, &session.digests}) {
+        std::string why;
+        if (out->file.IsOpen() && !out->file.TakeOver(&why)) {
+            *reason = "\"" + out->name + "\": " + why;
             return false;
         }
-        session.recordFile = switches.recordFile;
-        WriteLine(session, session.record.get(), session.recordFile, std::string(kReplayHeader));
     }
-    if (!switches.digestFile.empty()) {
-        session.digests = CreateFile(switches.digestFile, "digest", reason);
-        if (!session.digests) {
-            StopSession(session);
-            return false;
-        }
-        session.digestFile = switches.digestFile;
-    }
+    WriteLine(session.record, std::string(kReplayHeader));
     return true;
 }
 
 void StopSession(Session& session) {
-    session = Session{};  // closes the files
+    // Closed in the reverse of the order they were opened: a file both name
+    // was created, if at all, by the first, which then removes it when no
+    // other handle holds it open (Windows removes no open file).
+    session.digests = SessionFile{};
+    session.record = SessionFile{};
+    session = Session{};
 }
 
 void TakeFrameInput(Session& session, Input& input) {
@@ -297,13 +397,13 @@ void TakeFrameInput(Session& session, Input& input) {
         }
         session.quitReplayed = input.quitRequested && !liveQuit;
     }
-    if (session.record) {
-        WriteLine(session, session.record.get(), session.recordFile, RecordLine(input));
+    if (session.record.file.IsOpen() && !session.record.failed) {
+        WriteLine(session.record, RecordLine(input));
     }
 }
 
 void DigestFrame(Session& session, const SDL_Surface* backBuffer) {
-    if (!session.digests) {
+    if (!session.digests.file.IsOpen() || session.digests.failed) {
         return;
     }
     ++session.shownFrames;
@@ -314,8 +414,7 @@ void DigestFrame(Session& session, const SDL_Surface* backBuffer) {
         hex[i] = kDigits[(digest >> (60 - 4 * i)) & 0xF];
     }
     hex[16] = '\0';
-    WriteLine(session, session.digests.get(), session.digestFile,
-              std::to_string(session.shownFrames) + " " + hex);
+    WriteLine(session.digests, std::to_string(session.shownFrames) + " " + hex);
 }
 
 }  // namespace dxsdl

@@ -9,12 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files.h"
 #include "input.h"
 
 namespace dxsdl {
@@ -56,36 +55,42 @@ struct SessionSwitches {
 };
 SessionSwitches SwitchesFromEnvironment();
 
-// A file that closes itself when dropped.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// A file the session writes, and its name for messages. Its first write
+// error is reported, naming it, and nothing more is written to it, so it
+// keeps every whole line written before.
+struct SessionFile {
+    FileWriter file;
+    std::string name;
+    bool failed = false;
 };
-using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Session {
     bool replaying = false;
     std::string replayFile;
+    FileIdentity replayIdentity;  // of the recording played, read whole at start-up
     ReplayScript script;
     size_t nextFrame = 0;       // the script's frame the next dxProcessMessage begins
     bool quitReplayed = false;  // the quit request standing came from the recording
-    OwnedFile record;
-    std::string recordFile;
-    OwnedFile digests;
-    std::string digestFile;
+    SessionFile record;
+    SessionFile digests;
     uint64_t shownFrames = 0;
-    bool writeFailed = false;  // reported once
     bool unpaced = false;
 };
 
-// Reads the replay whole, first of all at start-up: a broken one fails the
-// start before a window opens. False with a reason (one line naming the file
-// and the line).
+// The first step of start-up: reads the replay whole, then opens the recording
+// and digest files asked for, changing nothing yet. So a broken replay, a file
+// that cannot be written, a file that is not the game's own to replace (only
+// a missing or empty file, a recording or a digest file is), or two switches
+// naming one file (by what it is, not how it is spelt) fails the start before
+// a window opens and before any file changes. False with a reason: one line
+// naming the file and, for a replay, the line.
 bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason);
-// Creates the recording and digest files asked for, last of the steps of
-// start-up that can fail, so a start that fails leaves an earlier recording as
-// it was. False with a reason naming the file; nothing is left open then.
-bool OpenSessionFiles(Session& session, const SessionSwitches& switches, std::string* reason);
-// Closes the files; at shut-down.
+// The last step of start-up, when nothing else can fail it: empties the
+// recording and digest files and writes the recording's first line. False
+// with a reason naming the file.
+bool TakeOverSessionFiles(Session& session, std::string* reason);
+// Closes the files, at shut-down or when the start fails; a file the session
+// created and never took over is removed again.
 void StopSession(Session& session);
 
 // A frame begins, its events read: a replay puts its line in place of the

@@ -5,7 +5,9 @@
 #include "screen.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -93,6 +95,33 @@ void ClearBackBuffer(SDL_Surface* backBuffer) {
                 static_cast<size_t>(backBuffer->pitch) * static_cast<size_t>(backBuffer->h));
 }
 
+PixelBytes::PixelBytes(size_t size)
+    : bytes_(static_cast<uint8_t*>(std::malloc(size))), size_(size), capacity_(size) {
+    if (!bytes_ && size > 0) {
+        throw std::bad_alloc();
+    }
+}
+
+void PixelBytes::Shrink(size_t size) {
+    if (size >= size_ || size == 0) {
+        return;
+    }
+    size_ = size;
+    // Made smaller, a block stays where it is: with glibc a large one gives
+    // its pages back (mremap), a small one its tail to the heap. Should the
+    // heap refuse even that, the block is kept whole.
+    void* smaller = std::realloc(bytes_.get(), size);
+    if (smaller != nullptr) {
+        static_cast<void>(bytes_.release());
+        bytes_.reset(static_cast<uint8_t*>(smaller));
+        capacity_ = size;
+    }
+}
+
+void PixelBytes::Free::operator()(uint8_t* bytes) const {
+    std::free(bytes);
+}
+
 void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, int32_t x, int32_t y,
                bool transparent) {
     // In 64 bits, so a sprite near the ends of the int32 range cannot overflow.
@@ -150,8 +179,8 @@ void DrawImage(const Image& image, SDL_Surface* target, const ClipRect& clip, in
                 if (span.start >= endColumn) {
                     break;  // runs are in column order
                 }
-                const int32_t from = std::max(span.start, firstColumn);
-                const int32_t to = std::min(span.start + span.length, endColumn);
+                const int32_t from = std::max<int32_t>(span.start, firstColumn);
+                const int32_t to = std::min<int32_t>(span.start + span.length, endColumn);
                 if (from < to) {
                     const size_t at = static_cast<size_t>(from) * bpp;
                     CopyRun(rowStart + (at - firstByte), sourceRow + at,

@@ -1,9 +1,14 @@
 // Arbitrary bytes through the library's image path as a file would take it:
 // header check and decoding, the conversion for each back buffer format, and
-// drawing the result clipped. Besides the sanitizers' findings, any result
-// that breaks what the drawing code relies on stops the run.
+// drawing the result clipped; and through the loading of the file itself,
+// which must give the same image wherever both give one. Besides the
+// sanitizers' findings, any result that breaks what the drawing code relies on
+// stops the run.
 #include <SDL.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +117,51 @@ void DrawEverywhere(const dxsdl::Image& image, uint32_t format, const uint8_t* d
     }
 }
 
+// The input as a file, loaded as the game loads its art (uncompressed BMPs a
+// few rows at a time, PNGs decoded in place, the rest whole), within the
+// default budget. False when the load refuses it.
+bool LoadAsFile(const uint8_t* data, size_t size, uint32_t format, dxsdl::Image* image) {
+    static const std::string path = [] {
+        const char* shm = "/dev/shm";
+        const std::string folder = access(shm, W_OK) == 0 ? shm : "/tmp";
+        return folder + "/image_load_fuzz-" + std::to_string(getpid());
+    }();
+    static const bool removedAtExit = [] {
+        return std::atexit([] { std::remove(path.c_str()); }) == 0;
+    }();
+    static_cast<void>(removedAtExit);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    Check(file != nullptr && std::fwrite(data, 1, size, file) == size, "cannot write the input");
+    std::fclose(file);
+    // One table for every input, its lines used up: refusals stay silent.
+    static dxsdl::ImageTable table;
+    table.images.clear();
+    table.usedBytes = 0;
+    table.reportedNames.clear();
+    table.listedFailures = dxsdl::kListedFailures;
+    table.unlistedFailures = 0;
+    const int32_t handle = dxsdl::LoadImage(table, path.c_str(), format);
+    if (handle < 0) {
+        return false;
+    }
+    *image = std::move(table.images[static_cast<size_t>(handle)]);
+    return true;
+}
+
+// Both ways into an image give the same one.
+void CheckSame(const dxsdl::Image& file, const dxsdl::Image& whole) {
+    Check(file.width == whole.width && file.height == whole.height &&
+              file.pixels.size() == whole.pixels.size() &&
+              std::memcmp(file.pixels.data(), whole.pixels.data(), file.pixels.size()) == 0,
+          "the file's pixels differ from the whole decoding's");
+    Check(file.rowSpans == whole.rowSpans && file.spans.size() == whole.spans.size() &&
+              std::equal(file.spans.begin(), file.spans.end(), whole.spans.begin(),
+                         [](const dxsdl::OpaqueSpan& a, const dxsdl::OpaqueSpan& b) {
+                             return a.start == b.start && a.length == b.length;
+                         }),
+          "the file's runs differ from the whole decoding's");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -150,6 +200,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (dxsdl::MakeImage(decoded, format, &image, &reason)) {
             CheckImage(image, decoded);
             DrawEverywhere(image, format, data, size);
+            dxsdl::Image fromFile;
+            if (LoadAsFile(data, size, format, &fromFile)) {
+                CheckSame(fromFile, image);
+            }
         } else {
             Check(!reason.empty(), "conversion failed without a reason");
         }

@@ -34,61 +34,6 @@ namespace {
 constexpr int kDisplayWidth = 1280;
 constexpr int kDisplayHeight = 1024;
 
-// An Xvfb of its own, on a display number it picks itself.
-class VirtualDisplay {
-  public:
-    VirtualDisplay() {
-        int channel[2];
-        if (pipe(channel) != 0) {
-            return;
-        }
-        const std::string screen =
-            std::to_string(kDisplayWidth) + "x" + std::to_string(kDisplayHeight) + "x24";
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(channel[0]);
-            const std::string fd = std::to_string(channel[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(channel[1]);
-        // Xvfb writes the number and the line's end separately, and ends
-        // itself if the second write finds the pipe closed: read to the end
-        // of the line.
-        char c = 0;
-        while (pid_ > 0 && name_.size() < 16) {
-            const ssize_t got = read(channel[0], &c, 1);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0 || c == '\n') {
-                break;
-            }
-            name_ += c;
-        }
-        close(channel[0]);
-        if (!name_.empty()) {
-            name_.insert(0, ":");
-        }
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-
-    // Empty when Xvfb could not be started.
-    const std::string& name() const { return name_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
-
 // Sets an environment variable for the test's length.
 class ScopedEnv {
   public:
@@ -188,7 +133,7 @@ void ExpectRect(const SDL_Rect& expected, const SDL_Rect& actual, const char* wh
 }
 
 TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
-    VirtualDisplay server;
+    VirtualDisplay server(kDisplayWidth, kDisplayHeight);
     if (server.name().empty()) {
         GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
     }
@@ -234,7 +179,7 @@ TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
 // game says it is out of file descriptors (it used to say there was no
 // display, with the X server right there).
 TEST(OutOfDescriptorsTest, TheGameSaysSoRatherThanThatThereIsNoDisplay) {
-    VirtualDisplay server;
+    VirtualDisplay server(kDisplayWidth, kDisplayHeight);
     if (server.name().empty()) {
         GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
     }

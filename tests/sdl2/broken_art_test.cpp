@@ -10,6 +10,7 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -18,6 +19,9 @@
 
 #ifdef DXLIBDLL_TESTS_WRITE_PNG
 #include <SDL_image.h>
+#endif
+#ifdef DXLIBDLL_HAVE_PNG
+#include <png.h>
 #endif
 
 #include "library_fixture.h"
@@ -31,6 +35,7 @@ constexpr long kMemoryLimitKb = 64 * 1024;
 
 enum class Defect {
     NoFolder,
+    FolderIsAFile,
     Missing,
     Empty,
     TruncatedHeader,
@@ -41,7 +46,9 @@ enum class Defect {
     DanglingLink,
     LinkLoop,
     UnknownCompression,
-    DamagedPngData
+    DamagedPngData,
+    HugeCheckerboardPng,
+    LargeNonImage
 };
 
 // A 4 x 4 PNG whose chunks are whole and whose checksums hold, but whose
@@ -66,6 +73,38 @@ std::vector<uint8_t> PngWithDamagedPixels() {
     chunk("IEND", {});
     return bytes;
 }
+
+#ifdef DXLIBDLL_HAVE_PNG
+// 8192 x 8192 grey pixels, black and white in turn: some 80 KB of file. Loaded,
+// its pixels and the runs of its white ones (a run for every other pixel)
+// would hold 256 MiB, decoding it 128 MiB more: past the budget before any of
+// it is decoded. Written by a process of its own: the 64 MiB its pixels take
+// would stay with this one (the sanitizers keep freed memory a while), and
+// the game started from it would seem to take them.
+bool WriteCheckerboardPng(const fs::path& path) {
+    const pid_t writer = fork();
+    if (writer == 0) {
+        constexpr size_t kSide = 8192;
+        std::vector<uint8_t> pixels(kSide * kSide);
+        for (size_t y = 0; y < kSide; ++y) {
+            for (size_t x = 0; x < kSide; ++x) {
+                pixels[y * kSide + x] = ((x + y) & 1) != 0 ? 255 : 0;
+            }
+        }
+        png_image png{};
+        png.version = PNG_IMAGE_VERSION;
+        png.width = kSide;
+        png.height = kSide;
+        png.format = PNG_FORMAT_GRAY;
+        const bool written =
+            png_image_write_to_file(&png, path.string().c_str(), 0, pixels.data(), 0, nullptr) != 0;
+        _exit(written ? 0 : 1);
+    }
+    int status = 0;
+    return writer > 0 && waitpid(writer, &status, 0) == writer && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+#endif
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -103,6 +142,11 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
         if (GetParam() == Defect::NoFolder) {
             return;
         }
+        if (GetParam() == Defect::FolderIsAFile) {
+            fs::create_directories(dir_.path() / "resource");
+            WriteBytes(dir_.path() / "resource" / "bmp", {'n', 'o', 't', ' ', 'a', ' ', 'f'});
+            return;
+        }
         const fs::path folder = dir_.path() / "resource" / "bmp";
         fs::create_directories(folder);
         for (const auto& entry : fs::directory_iterator(art)) {
@@ -115,6 +159,7 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
         ASSERT_GT(good.size(), 154u);
         switch (GetParam()) {
             case Defect::NoFolder:
+            case Defect::FolderIsAFile:
             case Defect::Missing:
                 break;
             case Defect::Empty:
@@ -159,6 +204,19 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
                 break;
             case Defect::DamagedPngData:
                 WriteBytes(broken, PngWithDamagedPixels());
+                break;
+            case Defect::HugeCheckerboardPng:
+#ifdef DXLIBDLL_HAVE_PNG
+                ASSERT_TRUE(WriteCheckerboardPng(broken));
+#else
+                GTEST_SKIP() << "this build loads no PNG";
+#endif
+                break;
+            case Defect::LargeNonImage:
+                // 299 MiB whose first bytes say it is no image (a sparse
+                // file: it takes no room on the disk).
+                WriteBytes(broken, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+                fs::resize_file(broken, uintmax_t{299} << 20);
                 break;
         }
     }
@@ -223,9 +281,10 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
 
 std::string DefectName(const ::testing::TestParamInfo<Defect>& info) {
     static const char* const names[] = {
-        "NoFolder",           "Missing",         "Empty",     "TruncatedHeader", "TruncatedPixels",
-        "HugeHeader",         "PngUnderBmpName", "Directory", "DanglingLink",    "LinkLoop",
-        "UnknownCompression", "DamagedPngData"};
+        "NoFolder",        "FolderIsAFile",       "Missing",      "Empty",
+        "TruncatedHeader", "TruncatedPixels",     "HugeHeader",   "PngUnderBmpName",
+        "Directory",       "DanglingLink",        "LinkLoop",     "UnknownCompression",
+        "DamagedPngData",  "HugeCheckerboardPng", "LargeNonImage"};
     return names[static_cast<int>(info.param)];
 }
 
@@ -244,8 +303,12 @@ TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
         EXPECT_EQ(0u, line.rfind("game: ", 0)) << line;
         EXPECT_EQ(std::string::npos, line.find('\\')) << line;
     }
-    if (GetParam() == Defect::NoFolder) {
+    if (GetParam() == Defect::NoFolder || GetParam() == Defect::FolderIsAFile) {
         EXPECT_EQ(1, lines) << "one line for the missing folder: " << outcome_.errors;
+        if (GetParam() == Defect::FolderIsAFile) {
+            EXPECT_NE(std::string::npos, outcome_.errors.find("is a file, not a folder"))
+                << outcome_.errors;
+        }
         EXPECT_EQ(0, PixelsShown("chr25-2.bmp", 573, 250));
         return;
     }
@@ -258,16 +321,21 @@ TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
     }
     EXPECT_EQ(1, lines) << outcome_.errors;
     EXPECT_NE(std::string::npos, outcome_.errors.find(kBroken)) << outcome_.errors;
+    if (GetParam() == Defect::HugeCheckerboardPng) {
+        EXPECT_NE(std::string::npos, outcome_.errors.find("allowed (DXLIBDLL_IMAGE_BUDGET)"))
+            << outcome_.errors;
+    }
     EXPECT_EQ(0, PixelsShown(kBroken, 573, 400)) << "a failed load draws nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(EachDefect, BrokenArtTest,
-                         ::testing::Values(Defect::NoFolder, Defect::Missing, Defect::Empty,
-                                           Defect::TruncatedHeader, Defect::TruncatedPixels,
-                                           Defect::HugeHeader, Defect::PngUnderBmpName,
-                                           Defect::Directory, Defect::DanglingLink,
-                                           Defect::LinkLoop, Defect::UnknownCompression,
-                                           Defect::DamagedPngData),
+                         ::testing::Values(Defect::NoFolder, Defect::FolderIsAFile, Defect::Missing,
+                                           Defect::Empty, Defect::TruncatedHeader,
+                                           Defect::TruncatedPixels, Defect::HugeHeader,
+                                           Defect::PngUnderBmpName, Defect::Directory,
+                                           Defect::DanglingLink, Defect::LinkLoop,
+                                           Defect::UnknownCompression, Defect::DamagedPngData,
+                                           Defect::HugeCheckerboardPng, Defect::LargeNonImage),
                          DefectName);
 
 }  // namespace

@@ -179,6 +179,118 @@ TEST(HostileArtTest, HugeImagesUnderAMemoryLimit) {
 #endif
 }
 
+// The game with its own art, its address space limited to `limitKb`, on the
+// video driver asked for, recording to a file that held an earlier recording.
+struct LimitedRun {
+    int status = -1;
+    std::string errors;
+    int frames = 0;
+    int playerX = 0;
+    int failedLoads = -1;
+};
+
+constexpr const char* kEarlierRecording = "chaser-replay 1\n0 0 205\n";
+
+[[maybe_unused]] LimitedRun RunWithin(const fs::path& folder, long limitKb,
+                                      const std::string& driver) {
+    std::ofstream(folder / "earlier.replay", std::ios::binary) << kEarlierRecording;
+    fs::remove(folder / "report" / "state.txt");
+    const std::string command =
+        "cd \"" + folder.string() + "\" && ulimit -v " + std::to_string(limitKb) +
+        " && SDL_VIDEODRIVER=" + driver +
+        " DXLIBDLL_IMAGE_BUDGET=8G DXLIBDLL_RECORD=earlier.replay DXLIBDLL_UNPACED=1 "
+        "timeout 20 ./game report 2>errors.txt";
+    const int raw = std::system(command.c_str());
+    LimitedRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000 + raw;
+    std::ifstream errorFile(folder / "errors.txt");
+    std::stringstream errors;
+    errors << errorFile.rdbuf();
+    run.errors = errors.str();
+    int ignored = 0;
+    std::ifstream state(folder / "report" / "state.txt");
+    state >> run.frames >> run.playerX >> ignored >> ignored >> ignored >> run.failedLoads;
+    return run;
+}
+
+// The game's art loads in an address space barely large enough for the game
+// to start and a little more, so that memory runs short while it loads, at
+// one point or another of it, limit after limit. Every time, the failed loads get the first five
+// lines and then a line with the right count of the rest, whatever memory is
+// left to write them with, and the game plays on to its end (before, up to
+// 347 lines came, and on X11 the display's library ended the game with status
+// 1 for want of the memory the loads had taken). A start the limit fails ends
+// with 255 and one line, and leaves the recording named as it was.
+TEST(OutOfMemoryTest, LoadsThatRunOutKeepTheFirstFiveLinesAndTheGamePlaysOn) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit a limited address space";
+#else
+    TempDir dir;
+    const fs::path folder = dir.path();
+    fs::create_directories(folder / "resource" / "bmp");
+    fs::create_directories(folder / "report");
+    fs::copy_file(SCRIPTED_GAME, folder / "game");
+    for (const auto& entry : fs::directory_iterator(GAME_ART_DIR)) {
+        fs::create_symlink(entry.path(), folder / "resource" / "bmp" / entry.path().filename());
+    }
+    VirtualDisplay display(1280, 1024);
+    std::vector<std::string> drivers = {"offscreen"};
+    if (!display.name().empty()) {
+        setenv("DISPLAY", display.name().c_str(), 1);
+        drivers.push_back("x11");
+    }
+    for (const std::string& driver : drivers) {
+        SCOPED_TRACE(driver);
+        // The least limit the game starts within, to a quarter of a megabyte.
+        long fails = 8000;
+        long starts = 400000;
+        ASSERT_EQ(0, RunWithin(folder, starts, driver).status);
+        while (starts - fails > 250) {
+            const long middle = (fails + starts) / 2;
+            (RunWithin(folder, middle, driver).status == 255 ? fails : starts) = middle;
+        }
+        int ranOut = 0;
+        // From where the start fails to where all the art loads: loading
+        // leaves 16 MiB for the game to play on, and the art takes about 2.
+        for (long limit = starts - 1000; limit <= starts + 22000; limit += 1500) {
+            SCOPED_TRACE("ulimit -v " + std::to_string(limit));
+            const LimitedRun run = RunWithin(folder, limit, driver);
+            const long lines = std::count(run.errors.begin(), run.errors.end(), '\n');
+            if (run.status == 255) {
+                EXPECT_EQ(1, lines) << run.errors;
+                std::ifstream kept(folder / "earlier.replay", std::ios::binary);
+                std::stringstream recording;
+                recording << kept.rdbuf();
+                EXPECT_EQ(kEarlierRecording, recording.str());
+                continue;
+            }
+            ASSERT_EQ(0, run.status) << run.errors;
+            EXPECT_EQ(101, run.frames);
+            EXPECT_EQ(573, run.playerX);
+            EXPECT_LE(lines, dxsdl::kListedFailures + 1) << run.errors;
+            // The lines count every failed load: the listed ones, and the
+            // number the last line gives.
+            const long listed = [&] {
+                long count = 0;
+                for (size_t at = run.errors.find("cannot load image \""); at != std::string::npos;
+                     at = run.errors.find("cannot load image \"", at + 1)) {
+                    ++count;
+                }
+                return count;
+            }();
+            const size_t more = run.errors.find(" more image");
+            const long unlisted =
+                more == std::string::npos
+                    ? 0
+                    : std::stol(run.errors.substr(run.errors.rfind(": ", more) + 2));
+            EXPECT_EQ(run.failedLoads, listed + unlisted) << run.errors;
+            ranOut += run.failedLoads > 0 ? 1 : 0;
+        }
+        EXPECT_GT(ranOut, 0) << "memory never ran out while loading: the limits prove nothing";
+    }
+#endif
+}
+
 }  // namespace
 }  // namespace dxtest
 #endif  // _WIN32

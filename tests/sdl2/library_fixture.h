@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #endif
 
@@ -218,6 +219,60 @@ inline int RunMeasuringPeak(const std::string& command, long* peakKb) {
     *peakKb = got == static_cast<ssize_t>(sizeof report) ? report[1] : 0;
     return got == static_cast<ssize_t>(sizeof report) ? static_cast<int>(report[0]) : -1;
 }
+
+// An Xvfb of its own, on a display number it picks itself.
+class VirtualDisplay {
+  public:
+    VirtualDisplay(int width, int height) {
+        int channel[2];
+        if (pipe(channel) != 0) {
+            return;
+        }
+        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(channel[0]);
+            const std::string fd = std::to_string(channel[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(channel[1]);
+        // Xvfb writes the number and the line's end separately, and ends
+        // itself if the second write finds the pipe closed: read to the end
+        // of the line.
+        char c = 0;
+        while (pid_ > 0 && name_.size() < 16) {
+            const ssize_t got = read(channel[0], &c, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0 || c == '\n') {
+                break;
+            }
+            name_ += c;
+        }
+        close(channel[0]);
+        if (!name_.empty()) {
+            name_.insert(0, ":");
+        }
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    // Empty when Xvfb could not be started.
+    const std::string& name() const { return name_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
 #endif
 
 }  // namespace dxtest

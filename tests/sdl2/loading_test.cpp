@@ -1,6 +1,8 @@
 // Loading images: the formats read, where relative names are looked for, and
 // every way a file can fail, each with its one line on standard error.
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -269,6 +271,107 @@ TEST_F(LoadingTest, ImagesOf8192PixelsASideAreAccepted) {
     ASSERT_EQ(0, dxDrawGraph(-8000, 0, handle, 0));
     EXPECT_EQ(Mapped(Rgba{10, 20, 30, 255}), PixelAt(191, 0));
     EXPECT_EQ(0u, PixelAt(192, 0));
+}
+
+// Uncompressed BMPs of 16 to 32 bits are read a few rows at a time where they
+// lie in the file: they must give exactly what SDL's own reader and the
+// conversion of its whole surface give. Both row orders, widths whose rows are
+// padded, several steps of rows, colour masks, and a 32-bit fourth byte that
+// is zero in the first rows only (alpha, those rows see-through) or
+// throughout (no alpha at all: opaque).
+TEST_F(LoadingTest, BmpsReadRowsAtATimeGiveWhatTheWholeImageGives) {
+    constexpr int kW = 37;
+    constexpr int kH = 41;
+    const auto colour = [](int x, int y) {
+        return static_cast<uint32_t>((x * 7 + y * 3) % 256) << 16 |
+               static_cast<uint32_t>((x * 5 + 40) % 256) << 8 |
+               static_cast<uint32_t>(((x + y) % 3 == 0) ? 0 : y * 6);
+    };
+    struct Case {
+        const char* name;
+        bmp::Layout layout;
+        std::function<uint32_t(int, int)> value;
+    };
+    const auto layout = [&](int bits, int height, uint32_t compression, uint32_t infoSize,
+                            std::array<uint32_t, 4> masks) {
+        bmp::Layout l;
+        l.width = kW;
+        l.height = height;
+        l.bits = bits;
+        l.compression = compression;
+        l.infoSize = infoSize;
+        std::copy(masks.begin(), masks.end(), l.masks);
+        return l;
+    };
+    const std::array<uint32_t, 4> none{};
+    const std::vector<Case> cases = {
+        {"555.bmp", layout(16, kH, 0, 40, none),
+         [](int x, int y) { return static_cast<uint32_t>((x * 900 + y * 77) & 0x7FFF); }},
+        {"565-top-down.bmp", layout(16, -kH, 3, 40, {0xF800, 0x07E0, 0x001F, 0}),
+         [](int x, int y) { return static_cast<uint32_t>((x * 1700 + y * 301) & 0xFFFF); }},
+        {"24.bmp", layout(24, kH, 0, 40, none), colour},
+        {"24-top-down.bmp", layout(24, -kH, 0, 40, none), colour},
+        {"24-core.bmp", layout(24, kH, 0, 12, none), colour},
+        {"32-alpha-below.bmp", layout(32, kH, 0, 40, none),
+         [&](int x, int y) { return colour(x, y) | (y < 20 ? 0u : (x * 9u % 256) << 24); }},
+        {"32-no-alpha.bmp", layout(32, kH, 0, 40, none), colour},
+        {"32-masks-v5.bmp",
+         layout(32, kH, 3, 124, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
+         [&](int x, int y) { return colour(x, y) | ((x + y) % 4 == 0 ? 0u : 0xFF000000u); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> bytes =
+            bmp::Encode(c.layout, bmp::Rows(kW, kH, c.layout.bits, c.layout.height < 0, c.value));
+        WriteBytes(dir_.File(c.name), bytes);
+        const dxsdl::Image* read = dxsdl::FindImage(Load(c.name));
+        ASSERT_NE(nullptr, read);
+        std::string reason;
+        SDL_Surface* whole = dxsdl::DecodeImageBytes(bytes.data(), bytes.size(), &reason);
+        ASSERT_NE(nullptr, whole) << reason;
+        dxsdl::Image expected;
+        ASSERT_TRUE(dxsdl::MakeImage(whole, Screen()->format->format, &expected, &reason));
+        SDL_FreeSurface(whole);
+        ASSERT_EQ(expected.width, read->width);
+        ASSERT_EQ(expected.height, read->height);
+        ASSERT_EQ(expected.pixels.size(), read->pixels.size());
+        EXPECT_EQ(0, std::memcmp(expected.pixels.data(), read->pixels.data(), read->pixels.size()));
+        EXPECT_EQ(expected.rowSpans, read->rowSpans);
+        ASSERT_EQ(expected.spans.size(), read->spans.size());
+        for (size_t i = 0; i < read->spans.size(); ++i) {
+            EXPECT_EQ(expected.spans[i].start, read->spans[i].start) << i;
+            EXPECT_EQ(expected.spans[i].length, read->spans[i].length) << i;
+        }
+        EXPECT_EQ(expected.opaque, read->opaque);
+    }
+}
+
+// The budget's line gives true figures: with 8 KiB allowed, a 16 x 32 sprite
+// loads, keeping 1284 bytes (1024 of pixels, 128 of runs, 132 of their index
+// by row), and a 32 x 32 one is refused with those figures (every figure used
+// to be rounded up to whole MiB: "needs 1 MiB ... hold 0 MiB of the 1 MiB").
+TEST_F(LoadingTest, TheBudgetsLineGivesTrueFigures) {
+    ASSERT_EQ(0, dxDxLib_End());
+#ifdef _WIN32
+    _putenv_s("DXLIBDLL_IMAGE_BUDGET", "8k");
+#else
+    setenv("DXLIBDLL_IMAGE_BUDGET", "8k", 1);
+#endif
+    const int32_t started = dxDxLib_Init();
+#ifdef _WIN32
+    _putenv_s("DXLIBDLL_IMAGE_BUDGET", "");
+#else
+    unsetenv("DXLIBDLL_IMAGE_BUDGET");
+#endif
+    ASSERT_EQ(0, started);
+    dxsdl::SetPacingEnabled(false);
+    WriteSolidBmp(dir_.File("first.bmp"), 16, 32, Rgba{200, 100, 50, 255});
+    WriteSolidBmp(dir_.File("second.bmp"), 32, 32, Rgba{50, 100, 200, 255});
+    const int32_t first = Load("first.bmp");
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(1284u, dxsdl::ImageBytes(*dxsdl::FindImage(first)));
+    ExpectRefused(dir_.File("second.bmp"),
+                  "the images loaded before it hold 1.25 KiB (1284 bytes) of the 8 KiB allowed");
 }
 
 TEST_F(LoadingTest, LoadingBeforeStartUpFails) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "library_fixture.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -41,14 +43,21 @@ struct Switches {
 };
 
 // Runs the program with the switches, unpaced, its standard error to `errors`;
-// its exit status, 0 to 255.
+// its exit status, 0 to 255. `before` goes ahead of it in the shell's line
+// (POSIX only): limits, or a command run alongside. A program still running
+// after 20 seconds is ended (status 124).
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const Switches& switches, const std::string& errors) {
+               const Switches& switches, const std::string& errors,
+               [[maybe_unused]] const std::string& before = "") {
     SetVariable("DXLIBDLL_RECORD", switches.record);
     SetVariable("DXLIBDLL_REPLAY", switches.replay);
     SetVariable("DXLIBDLL_DIGESTS", switches.digests);
     SetVariable("DXLIBDLL_UNPACED", "1");
+#ifdef _WIN32
     std::string command = "\"" + program + "\"";
+#else
+    std::string command = before + " timeout 20 \"" + program + "\"";
+#endif
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";
     }
@@ -188,19 +197,178 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
     }
 }
 
+// Everything in a folder: each file's kind and contents, by name.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        if (entry.is_symlink()) {
+            files[name] = "link to " + fs::read_symlink(entry.path()).generic_string();
+        } else if (entry.is_regular_file()) {
+            files[name] = Contents(entry.path().string());
+        } else {
+            files[name] = entry.is_directory() ? "folder" : "special";
+        }
+    }
+    return files;
+}
+
+// A start refused for its files: status 255 at once, one line that says why,
+// and every file as it was, none added, none removed. Two switches naming
+// one file are told by what the file is, however the names are spelt or
+// linked; a file is replaced only when it is empty, a recording or digests;
+// a pipe or device is refused without waiting for anyone at its other end.
+TEST(ReplayTest, ARefusedStartChangesNoFile) {
+    TempDir dir;
+    const fs::path& here = dir.path();
+    const std::string recording = "chaser-replay 1\n0 0 205\n0 0 205\n";
+    std::ofstream(here / "played.replay", std::ios::binary) << recording;
+    std::ofstream(here / "earlier.replay", std::ios::binary) << recording;
+    std::ofstream(here / "notes.txt", std::ios::binary) << "a file the game did not write\n";
+    fs::create_directories(here / "sub");
+    fs::create_hard_link(here / "played.replay", here / "linked.replay");
+    const std::string played = (here / "played.replay").string();
+    struct Case {
+        const char* what;
+        Switches switches;
+        const char* said;
+    };
+    std::vector<Case> cases = {
+        {"a digest file that cannot be created after an earlier recording",
+         {dir.File("earlier.replay"), "", (here / "missing" / "d").string()},
+         "cannot create it"},
+        {"the recording played, spelt another way, as the recording",
+         {(here / "sub" / ".." / "played.replay").string(), played, ""},
+         "the recording played would be overwritten"},
+        {"the recording played, by a hard link, as the digests",
+         {"", played, dir.File("linked.replay")},
+         "the recording played would be overwritten"},
+        {"one new file spelt two ways as the recording and the digests",
+         {dir.File("new.replay"), "", (here / "." / "new.replay").string()},
+         "mixed into the recording"},
+        {"a file the game did not write", {"", "", dir.File("notes.txt")}, "other than"},
+    };
+#ifndef _WIN32
+    fs::create_symlink(here / "played.replay", here / "symlinked.replay");
+    ASSERT_EQ(0, mkfifo((here / "unread").c_str(), 0600));
+    ASSERT_EQ(0, mkfifo((here / "unwritten").c_str(), 0600));
+    cases.push_back({"the recording played, by a symbolic link, as the recording",
+                     {dir.File("symlinked.replay"), played, ""},
+                     "the recording played would be overwritten"});
+    cases.push_back(
+        {"a named pipe nobody reads as the digests", {"", "", dir.File("unread")}, "named pipe"});
+    cases.push_back(
+        {"a named pipe nobody reads as the recording", {dir.File("unread"), "", ""}, "named pipe"});
+    cases.push_back({"a device as the recording", {"/dev/null", "", ""}, "device"});
+    // Given ten seconds for a writer to come, as a pipe that falls silent is.
+    cases.push_back({"a named pipe nobody writes into as the replay",
+                     {"", dir.File("unwritten"), ""},
+                     "nothing came through the pipe"});
+#endif
+    TempDir errorsDir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto before = Snapshot(here);
+        const std::string errors = errorsDir.File("errors");
+        EXPECT_EQ(255, RunProgram(CHASER_GAME, {}, c.switches, errors)) << Contents(errors);
+        const std::vector<std::string> lines = Lines(errors);
+        ASSERT_EQ(1u, lines.size()) << Contents(errors);
+        EXPECT_NE(std::string::npos, lines[0].find(c.said)) << lines[0];
+        EXPECT_EQ(before, Snapshot(here));
+    }
+}
+
+#ifndef _WIN32
+// A recording handed over through a pipe, as DXLIBDLL_REPLAY=<(command)
+// does, still plays: the reader waits for what its writer sends.
+TEST(ReplayTest, ARecordingFromAPipeWithAWriterPlays) {
+    TempDir dir;
+    std::ofstream(dir.path() / "played.replay", std::ios::binary)
+        << "chaser-replay 1\n0 0 205\n0 0 205\n0 0 205\n";
+    ASSERT_EQ(0, mkfifo(dir.File("pipe").c_str(), 0600));
+    const Switches switches{"", dir.File("pipe"), dir.File("digests")};
+    // The writer starts after the game, and only then opens the pipe.
+    const std::string writer =
+        "(sleep 0.5; cat '" + dir.File("played.replay") + "' >'" + dir.File("pipe") + "') &";
+    ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, switches, dir.File("errors"), writer))
+        << Contents(dir.File("errors"));
+    EXPECT_EQ(3u, Lines(switches.digests).size());
+}
+
+// A recording or digest file the system stops taking (here past a file size
+// limit, as on a full disk) is named in a line of its own, each once; each
+// keeps its whole lines up to the failure and the game plays on.
+TEST(ReplayTest, AWriteErrorNamesItsOwnFileAndKeepsItsWholeLines) {
+    TempDir dir;
+    std::string recording = "chaser-replay 1\n";
+    for (int frame = 0; frame < 400; ++frame) {
+        recording += "0 0 205\n";
+    }
+    std::ofstream(dir.path() / "played.replay", std::ios::binary) << recording;
+    const Switches switches{dir.File("again.replay"), dir.File("played.replay"),
+                            dir.File("digests")};
+    // 1024 bytes a file; the signal that limit sends is ignored, so writes
+    // past it fail instead.
+    ASSERT_EQ(
+        0, RunProgram(CHASER_GAME, {}, switches, dir.File("errors"), "trap '' XFSZ; ulimit -f 2;"))
+        << Contents(dir.File("errors"));
+    const std::vector<std::string> lines = Lines(dir.File("errors"));
+    ASSERT_EQ(2u, lines.size()) << Contents(dir.File("errors"));
+    for (const std::string& name : {switches.record, switches.digests}) {
+        EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(),
+                                   [&](const std::string& line) {
+                                       return line.find("\"" + name + "\"") != std::string::npos;
+                                   }))
+            << name;
+        const std::string text = Contents(name);
+        EXPECT_GT(text.size(), 500u) << name;
+        EXPECT_EQ('\n', text.back()) << name << " ends in a whole line";
+    }
+    const std::vector<std::string> again = Lines(switches.record);
+    EXPECT_EQ("chaser-replay 1", again[0]);
+    EXPECT_TRUE(std::all_of(again.begin() + 1, again.end(),
+                            [](const std::string& line) { return line == "0 0 205"; }));
+    const std::vector<std::string> digests = Lines(switches.digests);
+    for (size_t i = 0; i < digests.size(); ++i) {
+        EXPECT_EQ(std::to_string(i + 1) + " ", digests[i].substr(0, digests[i].find(' ') + 1));
+        EXPECT_EQ(digests[i].find(' ') + 17, digests[i].size()) << digests[i];
+    }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A recording of 64 MiB of empty lines is refused at its first empty line,
+// within an address space of 400 MB: its frames are not reserved from the
+// count of its newlines (that reserved 512 MiB, and the line said only "not
+// enough memory", naming neither file nor line).
+TEST(ReplayTest, EmptyLinesReserveNothing) {
+    TempDir dir;
+    std::string text = "chaser-replay 1\n";
+    text.resize((size_t{64} << 20) - 64, '\n');
+    std::ofstream(dir.path() / "empty.replay", std::ios::binary) << text;
+    const Switches switches{"", dir.File("empty.replay"), ""};
+    EXPECT_EQ(255, RunProgram(CHASER_GAME, {}, switches, dir.File("errors"), "ulimit -v 400000;"));
+    const std::vector<std::string> lines = Lines(dir.File("errors"));
+    ASSERT_EQ(1u, lines.size()) << Contents(dir.File("errors"));
+    EXPECT_NE(std::string::npos, lines[0].find(switches.replay + "\", line 2:")) << lines[0];
+}
+#endif
+#endif  // _WIN32
+
 TEST(ReplayTest, AFailedStartLeavesEarlierFilesAsTheyWere) {
     TempDir dir;
     const Switches switches{dir.File("earlier.replay"), "", dir.File("earlier.digests")};
     std::ofstream(switches.record, std::ios::binary) << "chaser-replay 1\n0 0 205\n";
-    std::ofstream(switches.digests, std::ios::binary) << "kept\n";
+    std::ofstream(switches.digests, std::ios::binary) << "1 0123456789abcdef\n";
     // A video driver that does not exist: the start fails after the files
-    // could have been opened.
+    // were opened.
     SetVariable("SDL_VIDEODRIVER", "no-such-driver");
     const int status = RunProgram(CHASER_GAME, {}, switches, dir.File("errors"));
     SetVariable("SDL_VIDEODRIVER", "offscreen");
     EXPECT_EQ(255, status) << Contents(dir.File("errors"));
+    EXPECT_NE(std::string::npos, Contents(dir.File("errors")).find("no-such-driver"))
+        << Contents(dir.File("errors"));
     EXPECT_EQ("chaser-replay 1\n0 0 205\n", Contents(switches.record));
-    EXPECT_EQ("kept\n", Contents(switches.digests));
+    EXPECT_EQ("1 0123456789abcdef\n", Contents(switches.digests));
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // went unseen). As the library shuts down it writes what the test checks into
 // the directory named by the first argument:
 //   last-frame.bmp  the back buffer as the game last drew it
-//   state.txt       frames begun, player x and y, chaser x and y as drawn
+//   state.txt       frames begun, player x and y, chaser x and y as drawn,
+//                   and how many of the 408 loads failed
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
@@ -62,11 +63,18 @@ void AtFrameStart() {
 
 void AtShutdown() {
     SDL_SaveBMP(dxsdl::BackBuffer(), (reportDirectory + "/last-frame.bmp").c_str());
+    int failedLoads = 0;
+    for (int tile = 0; tile <= 50; ++tile) {
+        failedLoads += GameState.TileHandles[tile] < 0 ? 1 : 0;
+        for (int column = 1; column <= 7; ++column) {
+            failedLoads += GameState.SpriteHandles[tile][column] < 0 ? 1 : 0;
+        }
+    }
     FILE* state = std::fopen((reportDirectory + "/state.txt").c_str(), "w");
     if (state != nullptr) {
-        std::fprintf(state, "%d %d %d %d %d\n", frame, GameState.PlayerX, GameState.PlayerY,
+        std::fprintf(state, "%d %d %d %d %d %d\n", frame, GameState.PlayerX, GameState.PlayerY,
                      static_cast<int>(GameState.ActorX[kChaserSlot]),
-                     static_cast<int>(GameState.ActorY[kChaserSlot]));
+                     static_cast<int>(GameState.ActorY[kChaserSlot]), failedLoads);
         std::fclose(state);
     }
 }
