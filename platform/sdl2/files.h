@@ -1,13 +1,19 @@
-// Files: the one reader every file the library reads goes through (images and
-// recordings alike), the one writer of the files it writes (a recording, the
-// digests), and where the game's image names are found.
+// Reading files: the one reader every file the library reads goes through
+// (images and recordings alike), and what it and the writer (file_writer.h)
+// look at a file with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/types.h>
+#endif
 
 namespace dxsdl {
 
@@ -87,84 +93,32 @@ class FileReader {
     FileIdentity identity_;
 };
 
-// A file the library writes: a recording, or the frames' digests. It is taken
-// over in two steps, so that a start that fails changes nothing: Open finds
-// the file, or creates it, and reads what it holds without changing it;
-// TakeOver, the last step of start-up, empties it. Lines then go to it a
-// write each, so a game that ends abruptly leaves every line written before.
-// What is not a regular file (a folder, a device, a named pipe, a socket) is
-// refused before it is opened, so opening never waits for a reader or wakes
-// a device. Closed when dropped; a file that Open created and that was never
-// taken over is removed again.
-class FileWriter {
-  public:
-    FileWriter() = default;
-    FileWriter(FileWriter&& other) noexcept;
-    FileWriter& operator=(FileWriter&& other) noexcept;
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
-    ~FileWriter();
+// What the reader and the writer look at a file with.
 
-    // Opens `path` (UTF-8), creating it when there is nothing of that name,
-    // and reads its first `startBytes` bytes (fewer when it is shorter) into
-    // `start`. False with a reason; nothing is left then.
-    bool Open(const std::string& path, size_t startBytes, std::vector<uint8_t>* start,
-              std::string* reason);
+// "doing: the system's words for `error`".
+std::string SystemError(const char* doing, int error);
 
-    bool IsOpen() const { return fd_ >= 0; }
-    uint64_t Size() const { return size_; }
-    FileIdentity Identity() const { return identity_; }
+#ifdef _WIN32
+// Paths inside the library are UTF-8; Windows is handed their wide form.
+std::filesystem::path NativePath(const std::string& utf8);
 
-    // Empties the file to be written from its start. False with a reason.
-    bool TakeOver(std::string* reason);
+// The identity of the open file at `fd`.
+FileIdentity IdentityOf(int fd);
 
-    // Appends `bytes` in one write. False with a reason; the file then ends
-    // where it did before.
-    bool Write(const std::string& bytes, std::string* reason);
+// Why the open file at `fd` is not one to read or write as a file; empty for
+// a file on a disk.
+std::string NotRegular(int fd);
+#else
+// The identity of a file by its status.
+FileIdentity IdentityOf(const struct stat& status);
 
-  private:
-    void Close() noexcept;
+// Why a file of this mode is not one to read or write as a file; empty for a
+// regular file.
+std::string NotRegular(mode_t mode);
 
-    int fd_ = -1;
-    std::string path_;
-    uint64_t size_ = 0;
-    FileIdentity identity_;
-    bool created_ = false;  // by Open: removed again unless taken over
-    bool takenOver_ = false;
-};
-
-// A name as the system hands it over (from the environment, say) in the
-// library's terms, UTF-8: on Windows it comes in the ANSI code page.
-std::string SystemNameToUtf8(const char* name);
-
-// The game names its files as Windows paths (resource\bmp\00.bmp): the name in
-// this system's terms, every '\' turned into '/'. On Windows the name, in the
-// ANSI code page as Windows' own narrow calls take it, becomes UTF-8 first, as
-// a trail byte of a two-byte character may be a backslash.
-std::string FileNameFromGame(const char* name);
-
-// The folder part of a name ("resource/bmp" of "resource/bmp/00.bmp"), empty
-// for a name without one.
-std::string FolderOf(const std::string& name);
-
-// Where a name refers to: an absolute path as it stands; a relative one in the
-// working directory if anything of that name is there, else in
-// `executableDirectory` (ending in a separator, or empty for none) if it is
-// there, else in the install's data folder, `executableDirectory`
-// ../share/chaser/. Empty with a reason when none has it; `folderMissing` is
-// then set when the name's whole folder is missing from every place looked in
-// (or is a plain file there), so the caller can say so once for all the files
-// of that folder. Asked for
-// every image the game loads.
-std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
-                          std::string* reason, bool* folderMissing);
-
-// Whether `path` names something that is not a folder, such as a plain file
-// where a folder is looked for; for messages.
-bool IsFileNotFolder(const std::string& path);
-
-// The working directory, as this system writes paths ("?" when unknown); for
-// messages.
-std::string WorkingDirectory();
+// Fills out[0..count) from `offset` of the file; false with a reason when
+// it ends first.
+bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason);
+#endif
 
 }  // namespace dxsdl

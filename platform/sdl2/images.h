@@ -1,6 +1,5 @@
 // The images the game loads: the table of them by handle, the memory budget
-// they share, their conversion to the back buffer's format, and the summary
-// lines for the loads that failed.
+// they share, and the summary lines for the loads that failed.
 #pragma once
 
 #include <SDL.h>
@@ -62,15 +61,6 @@ size_t ImageBytes(const Image& image);
 // is not a whole number of its unit, "1.29 MiB (1357824 bytes)". For
 // messages.
 std::string ByteCount(uint64_t bytes);
-
-// Makes an image for a back buffer of this SDL pixel format (RGB565 or RGB888)
-// from a decoded surface of any format. A pixel is transparent when its colour
-// in the file is exactly black, or, in an image with transparency of its own,
-// when it is less than half opaque (such pixels are drawn black without the
-// transparency flag). False with a reason when SDL cannot convert the surface.
-// The pixels are written into the storage `image` already holds, when it has
-// the right size.
-bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason);
 
 // Loads the named file for a back buffer of this SDL pixel format, for
 // dxLoadGraph. The handle (0 or more), or -1. A failure is reported once per

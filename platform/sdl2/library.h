@@ -7,11 +7,15 @@
 //                 take of the running library
 //   screen.cpp    the screen mode, the back buffer, the drawing area, blits,
 //                 widening pixels to XRGB8888 for showing
-//   files.cpp     the one reader of files (images and recordings), the one
-//                 writer (recordings, digests), and where image names are found
+//   files.cpp     the one reader of files (images and recordings)
+//   file_writer.cpp  the one writer (the recording, the digests)
+//   file_names.cpp   the game's file names in this system's terms, and where
+//                 image names are found
 //   decoding.cpp  image headers inspected before decoding; BMP and PNG decoders
-//   images.cpp    the image table: loading within the budget, conversion to
-//                 the back buffer's format, the summary of failed loads
+//   conversion.cpp  decoded pixels made into an image in the back buffer's
+//                 format, with its runs of opaque pixels
+//   images.cpp    the image table: loading within the budget, the summary of
+//                 failed loads
 //   input.cpp     the frame's events: keys, game pads, quit requests
 //   video.cpp     the video driver, the window, the renderer or framebuffer
 //   present.cpp   showing the back buffer scaled in the window; fullscreen
@@ -22,19 +26,23 @@
 //                 of live input, a digest of every frame shown
 //   messages.cpp  one-line messages on standard error, the program's name
 //
-// The calls run one way: exports.cpp calls into the others and is the only
-// file that sees the whole record; input.cpp calls into present, pacing and
-// video; present.cpp into pacing, video and desktop; images.cpp into decoding
-// and files; replay.cpp into input and files; and every file may write a
-// message. Each step is handed the parts of the record it works on.
+// The calls run one way: exports.cpp calls into the others and is the only file
+// that sees the whole record; input.cpp calls into present, pacing and video;
+// present.cpp into pacing, video and desktop; images.cpp into decoding,
+// conversion, files and file_names; replay.cpp into input, files, file_writer
+// and file_names; file_writer.cpp and file_names.cpp into files; and every file
+// may write a message. Each step is handed the parts of the record it works on.
 //
 // Tests and tools link the static variant (dxlibdll_sdl2) and may use
 // everything declared in these headers; exports.h adds their view of the
 // running library. The game sees none of it.
 #pragma once
 
+#include "conversion.h"
 #include "decoding.h"
 #include "desktop.h"
+#include "file_names.h"
+#include "file_writer.h"
 #include "files.h"
 #include "images.h"
 #include "input.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files.h"
+#include "file_writer.h"
 #include "input.h"
 
 namespace dxsdl {

@@ -1,0 +1,43 @@
+// File names: the game's Windows names in this system's terms, and the
+// places an image name is looked for.
+#pragma once
+
+#include <string>
+
+namespace dxsdl {
+
+// A name as the system hands it over (from the environment, say) in the
+// library's terms, UTF-8: on Windows it comes in the ANSI code page.
+std::string SystemNameToUtf8(const char* name);
+
+// The game names its files as Windows paths (resource\bmp\00.bmp): the name in
+// this system's terms, every '\' turned into '/'. On Windows the name, in the
+// ANSI code page as Windows' own narrow calls take it, becomes UTF-8 first, as
+// a trail byte of a two-byte character may be a backslash.
+std::string FileNameFromGame(const char* name);
+
+// The folder part of a name ("resource/bmp" of "resource/bmp/00.bmp"), empty
+// for a name without one.
+std::string FolderOf(const std::string& name);
+
+// Where a name refers to: an absolute path as it stands; a relative one in the
+// working directory if anything of that name is there, else in
+// `executableDirectory` (ending in a separator, or empty for none) if it is
+// there, else in the install's data folder, `executableDirectory`
+// ../share/chaser/. Empty with a reason when none has it; `folderMissing` is
+// then set when the name's whole folder is missing from every place looked in
+// (or is a plain file there), so the caller can say so once for all the files
+// of that folder. Asked for
+// every image the game loads.
+std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
+                          std::string* reason, bool* folderMissing);
+
+// Whether `path` names something that is not a folder, such as a plain file
+// where a folder is looked for; for messages.
+bool IsFileNotFolder(const std::string& path);
+
+// The working directory, as this system writes paths ("?" when unknown); for
+// messages.
+std::string WorkingDirectory();
+
+}  // namespace dxsdl
