@@ -9,17 +9,15 @@
 #include <system_error>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#else
-// Only what is needed: <windows.h> would rename LoadImage.
-#include <windef.h>
-// After windef.h, whose types they use.
-#include <winbase.h>
-#include <winnls.h>
-#endif
-
 #include "files.h"
+
+#ifdef _WIN32
+// The code page conversions only: <windows.h> would rename LoadImage.
+#include <windef.h>
+#include <winnls.h>  // after windef.h, whose types it uses
+#else
+#include <sys/stat.h>
+#endif
 
 namespace dxsdl {
 

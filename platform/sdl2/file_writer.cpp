@@ -9,19 +9,12 @@
 #include <system_error>
 #include <utility>
 
-#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#else
-// Only what is needed: <windows.h> would rename LoadImage.
-#include <fcntl.h>
+#ifdef _WIN32
 #include <io.h>
-#include <sys/stat.h>
-#include <windef.h>
-// After windef.h, whose types they use.
-#include <winbase.h>
-#include <winnls.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace dxsdl {
