@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "files.h"
@@ -69,8 +70,9 @@ Lookup Probe(const std::string& path, std::string* reason) {
     if (stat(path.c_str(), &status) == 0) {
         // A pipe, a device or a socket is refused here, never opened: opening
         // a device may set it going. A folder is told apart when opened.
-        if (!S_ISDIR(status.st_mode) && !NotRegular(status.st_mode).empty()) {
-            *reason = NotRegular(status.st_mode);
+        std::string notRegular = NotRegular(status.st_mode);
+        if (!S_ISDIR(status.st_mode) && !notRegular.empty()) {
+            *reason = std::move(notRegular);
             return Lookup::Error;
         }
         return Lookup::Found;

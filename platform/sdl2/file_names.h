@@ -27,8 +27,7 @@ std::string FolderOf(const std::string& name);
 // ../share/chaser/. Empty with a reason when none has it; `folderMissing` is
 // then set when the name's whole folder is missing from every place looked in
 // (or is a plain file there), so the caller can say so once for all the files
-// of that folder. Asked for
-// every image the game loads.
+// of that folder. Asked for every image the game loads.
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason, bool* folderMissing);
 

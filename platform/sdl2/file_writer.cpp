@@ -43,10 +43,7 @@ std::string NotRegularAt(const std::string& path) {
 #ifdef _WIN32
     std::error_code error;
     const fs::file_status status = fs::status(NativePath(path), error);
-    if (!fs::exists(status) || fs::is_regular_file(status)) {
-        return {};
-    }
-    return fs::is_directory(status) ? "it is a directory, not a file" : "it is not a regular file";
+    return fs::exists(status) ? NotRegular(status) : std::string();
 #else
     struct stat status {};
     return stat(path.c_str(), &status) == 0 ? NotRegular(status.st_mode) : std::string();
@@ -146,17 +143,7 @@ bool FileWriter::Open(const std::string& path, size_t startBytes, std::vector<ui
         return false;
     }
     start->resize(static_cast<size_t>(std::min<uint64_t>(startBytes, size_)));
-#ifdef _WIN32
-    const bool read = _lseeki64(fd_, 0, SEEK_SET) == 0 &&
-                      _read(fd_, start->data(), static_cast<unsigned>(start->size())) ==
-                          static_cast<int>(start->size());
-    if (!read) {
-        *reason = "cannot read it: the read stopped early";
-    }
-#else
-    const bool read = ReadFully(fd_, start->data(), start->size(), 0, reason);
-#endif
-    if (!read) {
+    if (!ReadFully(fd_, start->data(), start->size(), 0, reason)) {
         Close();
         return false;
     }

@@ -17,13 +17,9 @@
 #include <unistd.h>
 #else
 // Only what is needed: <windows.h> would rename LoadImage.
-#include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
+#include <winbase.h>  // after windef.h, whose types it uses
 #include <windef.h>
-// After windef.h, whose types they use.
-#include <winbase.h>
-#include <winnls.h>
 #endif
 
 namespace dxsdl {
@@ -77,6 +73,31 @@ std::string NotRegular(int fd) {
             return "it is not a regular file";
     }
 }
+
+std::string NotRegular(const fs::file_status& status) {
+    if (fs::is_regular_file(status)) {
+        return {};
+    }
+    return fs::is_directory(status) ? "it is a directory, not a file" : "it is not a regular file";
+}
+
+bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason) {
+    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) {
+        *reason = "cannot read it: the read stopped early";
+        return false;
+    }
+    size_t done = 0;
+    while (done < count) {
+        const int got =
+            _read(fd, out + done, static_cast<unsigned>(std::min<size_t>(count - done, 1u << 30)));
+        if (got <= 0) {
+            *reason = "cannot read it: the read stopped early";
+            return false;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
 #else
 FileIdentity IdentityOf(const struct stat& status) {
     return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
@@ -101,7 +122,6 @@ std::string NotRegular(mode_t mode) {
     return "it is not a regular file";
 }
 
-// Fills out[0..count) from `offset` of the file.
 bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason) {
     size_t done = 0;
     while (done < count) {
@@ -182,11 +202,6 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
     return true;
 }
 
-bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
-    bytes->resize(static_cast<size_t>(std::min<uint64_t>(count, size_)));
-    return ReadFully(fd_, bytes->data(), bytes->size(), 0, reason);
-}
-
 bool FileReader::ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string* reason) {
     if (offset > size_ || count > size_ - offset) {
         *reason = "truncated: the file ends before its pixels do";
@@ -205,14 +220,7 @@ std::FILE* FileReader::Stream() {
     return stream_;
 }
 
-bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
-    if (!pipe_) {
-        // One read for the rest: some four hundred small files load at
-        // start-up, where every extra call shows.
-        const size_t done = bytes->size();
-        bytes->resize(static_cast<size_t>(size_));
-        return ReadFully(fd_, bytes->data() + done, bytes->size() - done, done, reason);
-    }
+bool FileReader::ReadPipe(std::vector<uint8_t>* bytes, std::string* reason) {
     uint8_t buffer[1 << 16];
     // Opened without waiting, a named pipe reads as ended while nothing has
     // opened it to write: its writer may come yet, and is waited for as
@@ -281,12 +289,8 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds, const c
         *reason = "cannot read it: " + error.message();
         return false;
     }
-    if (fs::is_directory(status)) {
-        *reason = "it is a directory, not a file";
-        return false;
-    }
-    if (!fs::is_regular_file(status)) {
-        *reason = "it is not a regular file";
+    *reason = NotRegular(status);
+    if (!reason->empty()) {
         return false;
     }
     file_ = _wfopen(native.c_str(), L"rb");
@@ -326,21 +330,28 @@ bool FileReader::ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string
     return true;
 }
 
+std::FILE* FileReader::Stream() {
+    std::rewind(File(file_));
+    return File(file_);
+}
+#endif
+
 bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
     bytes->resize(static_cast<size_t>(std::min<uint64_t>(count, size_)));
     return ReadAt(0, bytes->data(), bytes->size(), reason);
 }
 
-std::FILE* FileReader::Stream() {
-    std::rewind(File(file_));
-    return File(file_);
-}
-
 bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
+#ifndef _WIN32
+    if (pipe_) {
+        return ReadPipe(bytes, reason);
+    }
+#endif
+    // One read for the rest: some four hundred small files load at start-up,
+    // where every extra call shows.
     const size_t done = bytes->size();
     bytes->resize(static_cast<size_t>(size_));
     return ReadAt(done, bytes->data() + done, bytes->size() - done, reason);
 }
-#endif
 
 }  // namespace dxsdl

@@ -83,6 +83,9 @@ class FileReader {
 #ifdef _WIN32
     void* file_ = nullptr;  // a FILE*
 #else
+    // What comes through a pipe, to its end; ReadAll for a pipe.
+    bool ReadPipe(std::vector<uint8_t>* bytes, std::string* reason);
+
     int fd_ = -1;
     std::FILE* stream_ = nullptr;  // made by Stream(); owns fd_ from then on
 #endif
@@ -108,6 +111,9 @@ FileIdentity IdentityOf(int fd);
 // Why the open file at `fd` is not one to read or write as a file; empty for
 // a file on a disk.
 std::string NotRegular(int fd);
+
+// The same for a file looked at by name: empty for a regular file.
+std::string NotRegular(const std::filesystem::file_status& status);
 #else
 // The identity of a file by its status.
 FileIdentity IdentityOf(const struct stat& status);
@@ -115,10 +121,10 @@ FileIdentity IdentityOf(const struct stat& status);
 // Why a file of this mode is not one to read or write as a file; empty for a
 // regular file.
 std::string NotRegular(mode_t mode);
+#endif
 
 // Fills out[0..count) from `offset` of the file; false with a reason when
 // it ends first.
 bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason);
-#endif
 
 }  // namespace dxsdl
