@@ -149,11 +149,8 @@ bool AddSurfaceRows(SDL_Surface* decoded, int32_t first, int32_t count, ImageBui
 bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason) {
     const size_t bytes = static_cast<size_t>(decoded->w) * static_cast<size_t>(decoded->h) *
                          TargetBytesPerPixel(targetFormat);
-    // Storage the caller made ready, when it has the right size.
-    PixelBytes storage =
-        image->pixels.size() == bytes ? std::move(image->pixels) : PixelBytes(bytes);
     ImageBuilder builder(decoded->w, decoded->h, targetFormat, HasOwnTransparency(decoded),
-                         std::move(storage));
+                         PixelBytes(bytes));
     for (int32_t first = 0; first < decoded->h; first += kRowsPerStep) {
         if (!AddSurfaceRows(decoded, first, std::min(kRowsPerStep, decoded->h - first), builder,
                             reason)) {

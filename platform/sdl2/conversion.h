@@ -56,8 +56,6 @@ bool AddSurfaceRows(SDL_Surface* decoded, int32_t first, int32_t count, ImageBui
 // in the file is exactly black, or, in an image with transparency of its own,
 // when it is less than half opaque (such pixels are drawn black without the
 // transparency flag). False with a reason when SDL cannot convert the surface.
-// The pixels are written into the storage `image` already holds, when it has
-// the right size.
 bool MakeImage(SDL_Surface* decoded, uint32_t targetFormat, Image* image, std::string* reason);
 
 }  // namespace dxsdl

@@ -1,6 +1,7 @@
-// Decoding: the header inspected before any pixel is decoded, then BMP
-// through SDL and PNG through libpng's simplified API, each into a surface
-// the image table converts for the back buffer.
+// Decoding: the header inspected before any pixel is decoded, then the three
+// ways of decoding (Decoding): a BMP by SDL into a surface, an uncompressed
+// BMP a few rows at a time, a PNG by libpng's simplified API into the image's
+// own block.
 #include "decoding.h"
 
 #include <algorithm>
@@ -37,6 +38,13 @@ int32_t SignedLe32(const uint8_t* p) {
 }
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// A BMP's compression methods this program decodes.
+constexpr uint32_t kBmpRgb = 0;
+constexpr uint32_t kBmpRle8 = 1;
+constexpr uint32_t kBmpRle4 = 2;
+constexpr uint32_t kBmpBitFields = 3;
+constexpr uint32_t kBmpAlphaBitFields = 6;
 
 // BMP layout: a 14-byte file header (the pixels' offset at 10), then an info
 // header whose first 4 bytes give its size. The 12-byte form has 16-bit
@@ -96,7 +104,8 @@ bool InspectBmp(const uint8_t* data, size_t size, uint64_t fileSize, ImageHeader
     // mask from the 56-byte form on (the 64-byte form of OS/2 has none).
     constexpr uint32_t kMasksAt = 14 + 40;
     const size_t maskCount = infoSize >= 56 ? 4 : 3;
-    if (compression == 3 && infoSize >= 40 && infoSize != 64 && size >= kMasksAt + 4 * maskCount) {
+    if (compression == kBmpBitFields && infoSize >= 40 && infoSize != 64 &&
+        size >= kMasksAt + 4 * maskCount) {
         for (size_t i = 0; i < maskCount; ++i) {
             header->masks[i] = Le32(data + kMasksAt + 4 * i);
         }
@@ -107,22 +116,18 @@ bool InspectBmp(const uint8_t* data, size_t size, uint64_t fileSize, ImageHeader
     }
     // Uncompressed pixels (plain or with colour masks) have a known size: a
     // file shorter than that lost its end.
-    constexpr uint32_t kRgb = 0;
-    constexpr uint32_t kRle8 = 1;
-    constexpr uint32_t kRle4 = 2;
-    constexpr uint32_t kBitFields = 3;
-    constexpr uint32_t kAlphaBitFields = 6;
     // Anything else (JPEG or PNG inside a BMP, CMYK forms) the decoder would
     // read as plain rows and show as noise.
-    if (compression != kRgb && compression != kRle8 && compression != kRle4 &&
-        compression != kBitFields && compression != kAlphaBitFields) {
+    if (compression != kBmpRgb && compression != kBmpRle8 && compression != kBmpRle4 &&
+        compression != kBmpBitFields && compression != kBmpAlphaBitFields) {
         *reason = "a BMP with compression method " + std::to_string(compression) +
                   ", which this program cannot decode";
         return false;
     }
-    if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
+    if (compression == kBmpRgb || compression == kBmpBitFields ||
+        compression == kBmpAlphaBitFields) {
         const int64_t rowBytes = ((width * bitsPerPixel + 31) / 32) * 4;
-        const int64_t needed = static_cast<int64_t>(Le32(data + 10)) + rowBytes * height;
+        const int64_t needed = static_cast<int64_t>(header->pixelOffset) + rowBytes * height;
         if (fileSize < static_cast<uint64_t>(needed)) {
             *reason = "truncated: its pixels need " + std::to_string(needed) +
                       " bytes, the file has " + std::to_string(fileSize);
@@ -196,9 +201,6 @@ void ThrowIfSdlOutOfMemory() {
 // What decoding takes
 
 namespace {
-
-constexpr uint32_t kBmpRgb = 0;
-constexpr uint32_t kBmpBitFields = 3;
 
 // The bytes a row of `width` pixels of `bits` takes in an SDL surface, and so
 // in an uncompressed BMP as SDL reads it: whole bytes a pixel, rows padded to
@@ -450,7 +452,7 @@ bool BmpRowReader::Start(const ImageHeader& header, ReadFileBytes read, std::str
     }
     band_.resize(pitch_ * kRowsPerStep);
     // A format SDL has no name for fails here, as it fails SDL's reader.
-    return Rows(0, 0, reason) != nullptr || header.height == 0;
+    return Rows(0, 0, reason) != nullptr;
 }
 
 SDL_Surface* BmpRowReader::Rows(int32_t first, int32_t count, std::string* reason) {

@@ -61,7 +61,8 @@ void ThrowIfSdlOutOfMemory();
 // image itself.
 enum class Decoding {
     // By SDL into a surface of the file's own format, from the file read
-    // whole: run-length and palette BMPs, at most a byte a pixel.
+    // whole: every BMP not read by rows (run-length and palette ones, and
+    // forms of the header whose rows SDL lays out itself).
     Surface,
     // Uncompressed BMPs of 15 to 32 bits a pixel, a few rows at a time
     // straight from the file (BmpRowReader).

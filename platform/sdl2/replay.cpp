@@ -314,7 +314,6 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
             return false;
         }
         session.replaying = true;
-        session.replayFile = switches.replayFile;
         session.replayIdentity = file.Identity();
     }
     // Opened, not yet emptied: whatever fails from here on leaves them as

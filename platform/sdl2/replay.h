@@ -66,7 +66,6 @@ struct SessionFile {
 
 struct Session {
     bool replaying = false;
-    std::string replayFile;
     FileIdentity replayIdentity;  // of the recording played, read whole at start-up
     ReplayScript script;
     size_t nextFrame = 0;       // the script's frame the next dxProcessMessage begins
