@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 
 void PrepareProcess() {
     // First of all, as this is the first code of ours that runs.
@@ -26,5 +25,5 @@ void PrepareProcess() {
         }
     }
     // A failed write then returns EPIPE, which the writer ignores.
-    std::signal(SIGPIPE, SIG_IGN);
+    signal(SIGPIPE, SIG_IGN);
 }

@@ -107,6 +107,16 @@ int32_t dxSetGraphMode(int32_t width, int32_t height, int32_t colorBitDepth, int
 
 namespace {
 
+// Closes what a start made, in any state a start may leave it in, and SDL.
+void StopParts(Library& parts) {
+    StopInput(parts.input);
+    StopSession(parts.session);
+    SDL_FreeSurface(parts.backBuffer);
+    parts.backBuffer = nullptr;
+    StopVideo(parts.window);
+    SDL_Quit();
+}
+
 int32_t StartLibrary() {
     // Our caller has its own main; SDL need not have wrapped it.
     SDL_SetMainReady();
@@ -116,11 +126,11 @@ int32_t StartLibrary() {
     // which turn Ctrl+C and a closed console into a quit request.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 #endif
+    auto made = std::make_unique<Library>();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         ReportLine(std::string("cannot start SDL: ") + SDL_GetError());
         return -1;
     }
-    auto made = std::make_unique<Library>(settings);
     // Whatever the start made is undone when a later step fails, running out
     // of memory included; the files asked for are then left as they were.
     struct Undo {
@@ -128,12 +138,7 @@ int32_t StartLibrary() {
         bool keep = false;
         ~Undo() {
             if (!keep) {
-                StopInput(made.input);
-                SDL_FreeSurface(made.backBuffer);
-                made.backBuffer = nullptr;
-                StopVideo(made.window);
-                StopSession(made.session);
-                SDL_Quit();
+                StopParts(made);
             }
         }
     } undo{*made};
@@ -180,8 +185,7 @@ int32_t dxDxLib_Init(void) {
     try {
         result = StartLibrary();
     } catch (const std::bad_alloc&) {
-        // Whatever was made is dropped; SDL_Quit closes what SDL opened.
-        SDL_Quit();
+        // What was made was undone as the start unwound.
         ReportLine("cannot start: not enough memory");
     }
     if (result != 0) {
@@ -198,11 +202,7 @@ int32_t dxDxLib_End(void) {
     if (settings.shutdownHook != nullptr) {
         settings.shutdownHook();
     }
-    StopInput(library->input);
-    StopSession(library->session);
-    SDL_FreeSurface(library->backBuffer);
-    StopVideo(library->window);
-    SDL_Quit();
+    StopParts(*library);
     library.reset();  // the images and everything else go with it
     settings.clip = ClipRect{0, 0, settings.mode.width, settings.mode.height};
     ReleaseQuitSignals();

@@ -249,7 +249,7 @@ void HandleInputEvent(Input& input, const SDL_Event& event) {
                 const bool down = event.type == SDL_KEYDOWN;
                 input.down[key] = down;
                 input.pressed[key] = input.pressed[key] || down;
-                input.held[key] = down || input.pressed[key];
+                input.held[key] = input.pressed[key];
             }
             break;
         }

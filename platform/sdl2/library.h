@@ -75,10 +75,7 @@ struct Settings {
 // Everything the running library owns: made by dxDxLib_Init, dropped by
 // dxDxLib_End.
 struct Library {
-    explicit Library(Settings& chosen) : settings(chosen) {}
-
-    Settings& settings;
-    SDL_Surface* backBuffer = nullptr;  // in the mode of settings.mode
+    SDL_Surface* backBuffer = nullptr;  // in the mode the game chose
     ImageTable images;
     Input input;
     Window window;

@@ -67,7 +67,7 @@ void WakeWatchdogIn(int64_t ns) {
     alarm(static_cast<unsigned>(std::max<int64_t>((ns + 999'999'999) / 1'000'000'000, 1)));
 }
 
-void EndNow(int signal) {
+[[noreturn]] void EndNow(int signal) {
     if (answered.load()) {
         _exit(0);
     }
@@ -107,7 +107,7 @@ void OnAlarm(int) {
     if (left <= 0) {
         EndNow(signal);
     }
-    WakeWatchdogIn(left);
+    WakeWatchdogIn(left);  // time is left: look again then
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ void ReleaseQuitSignals() {
 }
 
 bool AnswerQuitSignal() {
-    lastSignOfLife.store(Now());
+    NoteProgress();
     if (pendingSignal.load() == 0) {
         return false;
     }
