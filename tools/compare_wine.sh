@@ -26,12 +26,7 @@ build/default/bin/compare_pairs >"$work/ours.txt"
 # Only the program itself: kernel32.h maps to <windows.h> there.
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Iplatform \
     tests/platform/compare_pairs.cpp -o "$work/compare_pairs.exe"
-export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    (unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1)
-fi
-(unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 "$work/compare_pairs.exe") |
-    tr -d '\r' >"$work/wine.txt"
+run_japanese_wine "$PWD/$work/wineprefix" "$work/compare_pairs.exe" | tr -d '\r' >"$work/wine.txt"
 
 paste "$work/ours.txt" "$work/wine.txt" | awk -F'\t' -v examples="$examples" '
     function text(hex,   s, i) {

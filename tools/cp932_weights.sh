@@ -33,11 +33,7 @@ if [ "$mode" = "--measure" ]; then
     ensure_locale ja_JP.UTF-8
     x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static \
         tools/cp932_weights/measure.cpp -o "$work/measure.exe"
-    export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        (unset DISPLAY; env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1)
-    fi
-    (unset DISPLAY; cd "$work" && env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 measure.exe order.txt)
+    (cd "$work" && run_japanese_wine "$PWD/wineprefix" measure.exe order.txt)
     cp "$work/order.txt" "$order"
     echo "wrote $order"
 fi

@@ -58,9 +58,14 @@ set(web_templates
     ${CMAKE_CURRENT_SOURCE_DIR}/web/sw.js.in
     ${CMAKE_CURRENT_SOURCE_DIR}/web/site.cmake
 )
-# Every file the service worker keeps, in the order it lists them.
-set(web_cached_names index.html style.css page.js manifest.webmanifest
-    chaser-192.png chaser-512.png chaser-maskable-512.png chaser.js chaser.wasm chaser.data)
+# Every file the service worker keeps, in the order it lists them: a file
+# added to the lists above is cached with the rest.
+set(web_cached_names index.html)
+foreach(file ${web_page_files} ${web_icon_files})
+    get_filename_component(name ${file} NAME)
+    list(APPEND web_cached_names ${name})
+endforeach()
+list(APPEND web_cached_names chaser.js chaser.wasm chaser.data)
 set(web_site_files ${GAME_WEB_SITE}/sw.js)
 foreach(name ${web_cached_names})
     list(APPEND web_site_files ${GAME_WEB_SITE}/${name})

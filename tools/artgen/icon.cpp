@@ -52,33 +52,35 @@ Image MaskableIcon() {
         return 25 * ((2 * px - kSide) * (2 * px - kSide) + (2 * py - kSide) * (2 * py - kSide)) <=
                16 * kSide * kSide;
     };
-    int scale = kMaskableIconSize / icon.width();
-    int left = 0;
-    int top = 0;
-    for (; scale > 1; --scale) {
-        left = (kMaskableIconSize - (minX + maxX + 1) * scale) / 2;
-        top = (kMaskableIconSize - (minY + maxY + 1) * scale) / 2;
-        bool fits = true;
-        for (int y = minY; y <= maxY && fits; ++y) {
-            for (int x = minX; x <= maxX && fits; ++x) {
+    // Whether the figure, enlarged `scale` times and placed at (left, top),
+    // lies in the safe circle: every corner of every enlarged pixel.
+    const auto fits = [&](int scale, int left, int top) {
+        for (int y = minY; y <= maxY; ++y) {
+            for (int x = minX; x <= maxX; ++x) {
                 if (!icon.Opaque(x, y)) {
                     continue;
                 }
-                // Every corner of the enlarged pixel.
                 for (int corner = 0; corner < 4; ++corner) {
                     const int64_t px = left + static_cast<int64_t>(x + corner % 2) * scale;
                     const int64_t py = top + static_cast<int64_t>(y + corner / 2) * scale;
-                    fits = fits && inside(px, py);
+                    if (!inside(px, py)) {
+                        return false;
+                    }
                 }
             }
         }
-        if (fits) {
+        return true;
+    };
+    // The largest scale that fits, centred; at 1 whatever fits.
+    int scale = kMaskableIconSize / icon.width();
+    int left = 0;
+    int top = 0;
+    for (;; --scale) {
+        left = (kMaskableIconSize - (minX + maxX + 1) * scale) / 2;
+        top = (kMaskableIconSize - (minY + maxY + 1) * scale) / 2;
+        if (scale <= 1 || fits(scale, left, top)) {
             break;
         }
-    }
-    if (scale == 1) {
-        left = (kMaskableIconSize - (minX + maxX + 1)) / 2;
-        top = (kMaskableIconSize - (minY + maxY + 1)) / 2;
     }
     Image maskable(kMaskableIconSize, kMaskableIconSize);
     for (int y = 0; y < kMaskableIconSize; ++y) {
