@@ -18,8 +18,9 @@
 #else
 // Only what is needed: <windows.h> would rename LoadImage.
 #include <io.h>
-#include <winbase.h>  // after windef.h, whose types it uses
 #include <windef.h>
+// After windef.h, whose types it uses.
+#include <winbase.h>
 #endif
 
 namespace dxsdl {
