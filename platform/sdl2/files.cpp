@@ -196,19 +196,7 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
         return true;
     }
     size_ = status.st_size > 0 ? static_cast<uint64_t>(status.st_size) : 0;
-    if (size_ > maxBytes_) {
-        *reason = TooLarge(size_, what_);
-        return false;
-    }
-    return true;
-}
-
-bool FileReader::ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string* reason) {
-    if (offset > size_ || count > size_ - offset) {
-        *reason = "truncated: the file ends before its pixels do";
-        return false;
-    }
-    return ReadFully(fd_, out, count, offset, reason);
+    return SizeWithinLimit(reason);
 }
 
 std::FILE* FileReader::Stream() {
@@ -311,6 +299,16 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds, const c
         return false;
     }
     size_ = static_cast<uint64_t>(length);
+    return SizeWithinLimit(reason);
+}
+
+std::FILE* FileReader::Stream() {
+    std::rewind(File(file_));
+    return File(file_);
+}
+#endif
+
+bool FileReader::SizeWithinLimit(std::string* reason) const {
     if (size_ > maxBytes_) {
         *reason = TooLarge(size_, what_);
         return false;
@@ -323,19 +321,17 @@ bool FileReader::ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string
         *reason = "truncated: the file ends before its pixels do";
         return false;
     }
+#ifdef _WIN32
     if (_fseeki64(File(file_), static_cast<int64_t>(offset), SEEK_SET) != 0 ||
         std::fread(out, 1, count, File(file_)) != count) {
         *reason = "cannot read it: the read stopped early";
         return false;
     }
     return true;
-}
-
-std::FILE* FileReader::Stream() {
-    std::rewind(File(file_));
-    return File(file_);
-}
+#else
+    return ReadFully(fd_, out, count, offset, reason);
 #endif
+}
 
 bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
     bytes->resize(static_cast<size_t>(std::min<uint64_t>(count, size_)));

@@ -80,6 +80,9 @@ class FileReader {
     bool ReadAll(std::vector<uint8_t>* bytes, std::string* reason);
 
   private:
+    // False with a reason when the file is over the caller's limit.
+    bool SizeWithinLimit(std::string* reason) const;
+
 #ifdef _WIN32
     void* file_ = nullptr;  // a FILE*
 #else
