@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "exports.h"
+#include "library_view.h"
 #include "fake_display.h"
 
 int main(int argc, char** argv) {

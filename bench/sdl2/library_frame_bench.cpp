@@ -20,7 +20,7 @@
 #include "bench_main.h"
 #include "dxlibdll.h"
 #include "frame_scene.h"
-#include "exports.h"
+#include "library_view.h"
 
 namespace {
 

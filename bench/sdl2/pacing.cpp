@@ -30,7 +30,7 @@
 
 #include "dxlibdll.h"
 #include "frame_scene.h"
-#include "exports.h"
+#include "library_view.h"
 
 namespace {
 

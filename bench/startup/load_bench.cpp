@@ -14,7 +14,7 @@
 
 #include "bench_main.h"
 #include "dxlibdll.h"
-#include "exports.h"
+#include "library_view.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "conversion.h"
 #include "decoding.h"
-#include "file_names.h"
+#include "image_names.h"
 #include "files.h"
 #include "messages.h"
 

@@ -41,7 +41,7 @@
 #include "conversion.h"
 #include "decoding.h"
 #include "desktop.h"
-#include "file_names.h"
+#include "image_names.h"
 #include "file_writer.h"
 #include "files.h"
 #include "images.h"

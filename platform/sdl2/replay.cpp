@@ -13,7 +13,7 @@
 
 #include "replay.h"
 
-#include "file_names.h"
+#include "image_names.h"
 #include "files.h"
 #include "messages.h"
 

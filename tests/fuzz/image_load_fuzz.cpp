@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "exports.h"
+#include "library_view.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "exports.h"
+#include "library_view.h"
 #include "library_fixture.h"
 #include "seed_images.h"
 

@@ -3,7 +3,7 @@
 #include <csignal>
 #include <memory>
 
-#include "exports.h"
+#include "library_view.h"
 #include "library_fixture.h"
 
 namespace dxtest {

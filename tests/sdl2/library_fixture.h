@@ -26,7 +26,7 @@
 
 #include "bmp_writer.h"
 #include "dxlibdll.h"
-#include "exports.h"
+#include "library_view.h"
 
 namespace dxtest {
 

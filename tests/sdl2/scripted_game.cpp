@@ -15,7 +15,7 @@
 #include <string>
 
 #include "entry.h"
-#include "exports.h"
+#include "library_view.h"
 #include "game_state.h"
 #include "main_routine.h"
 

@@ -1,6 +1,6 @@
 // File names: the game's Windows names in this system's terms, and the
 // places an image name is looked for.
-#include "file_names.h"
+#include "image_names.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // The twelve operations of dxlibdll.h: the library's life cycle, and each call
 // handed to the file that does the work (see library.h for the map).
-#include "exports.h"
+#include "library_view.h"
 
 #include <SDL.h>
 
