@@ -8,43 +8,13 @@
 #include <cstdint>
 #include <string>
 
-#include "screen.h"
+#include "image.h"
 
 namespace dxsdl {
-
-// Bytes a pixel of an image for a back buffer of this SDL pixel format.
-size_t TargetBytesPerPixel(uint32_t targetFormat);
 
 // Whether a decoded surface has transparency of its own (an alpha channel, a
 // colour key, a palette entry that is not opaque).
 bool HasOwnTransparency(SDL_Surface* decoded);
-
-// Decoded rows, ARGB8888 top row first, made into an image for the back
-// buffer: its pixels in the target format, written into storage made ready
-// for them, and the runs of opaque pixels of each row. A pixel is see-through
-// when its colour is exactly black or, with `ownTransparency`, when it is
-// less than half opaque.
-class ImageBuilder {
-  public:
-    ImageBuilder(int32_t width, int32_t height, uint32_t targetFormat, bool ownTransparency,
-                 PixelBytes storage);
-
-    // The next row. It may lie in the storage itself, as long as it starts no
-    // earlier than its converted row does: each pixel is read before anything
-    // is written over it.
-    void AddRow(const uint8_t* argb);
-
-    // The image, its storage cut to its pixels.
-    Image Finish();
-
-  private:
-    void AddRun(int32_t start, int32_t end);
-
-    Image made_;
-    uint8_t* out_ = nullptr;
-    uint32_t targetFormat_;
-    bool ownTransparency_;
-};
 
 // Hands `count` rows of `decoded` from `first` on to the builder, converted
 // to ARGB8888 by SDL. False with a reason when SDL cannot convert them.

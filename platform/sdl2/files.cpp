@@ -1,31 +1,15 @@
-// Reading files: the one reader every file the library reads goes through
-// (images and recordings alike), and what it and the writer look at a file with.
+// Files: reading and writing them as the library does on every system, on
+// what the system's backend (files_system.h) gives.
 #include "files.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#else
-// Only what is needed: <windows.h> would rename LoadImage.
-#include <io.h>
-#include <windef.h>
-// After windef.h, whose types it uses.
-#include <winbase.h>
-#endif
+#include "files_system.h"
 
 namespace dxsdl {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -35,128 +19,35 @@ std::string TooLarge(uint64_t size, const std::string& what) {
 
 }  // namespace
 
-std::string SystemError(const char* doing, int error) {
-    return std::string(doing) + ": " + std::strerror(error);
-}
-
-#ifdef _WIN32
-// Paths inside the library are UTF-8, as SDL gives the executable's folder.
-// Windows' narrow file calls would read them in the ANSI code page, which
-// cannot spell every folder a player's files may be in (a user name in
-// another script): files are opened by their wide names.
-fs::path NativePath(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-FileIdentity IdentityOf(int fd) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE || GetFileInformationByHandle(handle, &information) == 0) {
-        return {};
-    }
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow,
-                        true};
-}
-
-// Why the open file at `fd` is not one to read or write as a file; empty for
-// a file on a disk.
-std::string NotRegular(int fd) {
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    switch (GetFileType(handle)) {
-        case FILE_TYPE_DISK:
+std::string NotRegular(FileKind kind) {
+    switch (kind) {
+        case FileKind::Regular:
             return {};
-        case FILE_TYPE_PIPE:
+        case FileKind::Folder:
+            return "it is a directory, not a file";
+        case FileKind::NamedPipe:
+            return "it is a named pipe, not a regular file";
+        case FileKind::Pipe:
             return "it is a pipe, not a regular file";
-        case FILE_TYPE_CHAR:
+        case FileKind::Device:
             return "it is a device, not a regular file";
         default:
             return "it is not a regular file";
     }
 }
 
-std::string NotRegular(const fs::file_status& status) {
-    if (fs::is_regular_file(status)) {
-        return {};
-    }
-    return fs::is_directory(status) ? "it is a directory, not a file" : "it is not a regular file";
+std::string SystemError(const char* doing, int error) {
+    return std::string(doing) + ": " + std::strerror(error);
 }
-
-bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason) {
-    if (_lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0) {
-        *reason = "cannot read it: the read stopped early";
-        return false;
-    }
-    size_t done = 0;
-    while (done < count) {
-        const int got =
-            _read(fd, out + done, static_cast<unsigned>(std::min<size_t>(count - done, 1u << 30)));
-        if (got <= 0) {
-            *reason = "cannot read it: the read stopped early";
-            return false;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
-#else
-FileIdentity IdentityOf(const struct stat& status) {
-    return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
-                        true};
-}
-
-// Why a file of this mode is not one to read or write as a file; empty for a
-// regular file.
-std::string NotRegular(mode_t mode) {
-    if (S_ISREG(mode)) {
-        return {};
-    }
-    if (S_ISDIR(mode)) {
-        return "it is a directory, not a file";
-    }
-    if (S_ISFIFO(mode)) {
-        return "it is a named pipe, not a regular file";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "it is a device, not a regular file";
-    }
-    return "it is not a regular file";
-}
-
-bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            *reason = "cannot read it: the read stopped early";
-            return false;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
-#endif
 
 // ---------------------------------------------------------------------------
 // Reading
-
-#ifndef _WIN32
-namespace {
-
-// A pipe that brings nothing for this long is given up on: whoever should
-// write into it is not going to.
-constexpr int kPipeSilenceMs = 10000;
-
-}  // namespace
 
 FileReader::~FileReader() {
     if (stream_ != nullptr) {
         std::fclose(stream_);
     } else if (fd_ >= 0) {
-        close(fd_);
+        CloseFile(fd_);
     }
 }
 
@@ -164,151 +55,38 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
                       std::string* reason) {
     maxBytes_ = maxBytes;
     what_ = what;
-    const auto refused = [&](mode_t mode) {
-        return !(S_ISFIFO(mode) && kinds == Kinds::RegularOrPipe) && !NotRegular(mode).empty();
+    const auto refused = [kinds](FileKind kind) {
+        return !(kind == FileKind::NamedPipe && kinds == Kinds::RegularOrPipe) &&
+               kind != FileKind::Regular;
     };
     // What is plainly no file is refused unopened: opening a device may do
-    // something of its own. An image's name was looked at already, by
-    // FindImageFile; every call to the system shows over 408 loads.
-    struct stat status {};
-    if (kinds == Kinds::RegularOrPipe && stat(path.c_str(), &status) == 0 &&
-        refused(status.st_mode)) {
-        *reason = NotRegular(status.st_mode);
+    // something of its own. An image's name was looked at already, when it
+    // was found; every call to the system shows over 408 loads.
+    FileKind kind = FileKind::Missing;
+    std::string ignored;
+    if (kinds == Kinds::RegularOrPipe && Classify(path, &kind, &ignored) &&
+        kind != FileKind::Missing && refused(kind)) {
+        *reason = NotRegular(kind);
         return false;
     }
-    // Without O_NONBLOCK, opening a named pipe waits for a writer, forever.
-    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd_ = OpenToRead(path, reason);
     if (fd_ < 0) {
-        *reason = SystemError("cannot open it", errno);
         return false;
     }
-    if (fstat(fd_, &status) != 0) {
-        *reason = SystemError("cannot read it", errno);
+    OpenFileFacts facts;
+    if (!FactsOf(fd_, &facts, reason)) {
         return false;
     }
-    identity_ = IdentityOf(status);
-    if (refused(status.st_mode)) {  // it changed since it was looked at
-        *reason = NotRegular(status.st_mode);
+    identity_ = facts.identity;
+    if (refused(facts.kind)) {  // it changed since it was looked at
+        *reason = NotRegular(facts.kind);
         return false;
     }
-    if (S_ISFIFO(status.st_mode)) {
+    if (facts.kind == FileKind::NamedPipe) {
         pipe_ = true;
         return true;
     }
-    size_ = status.st_size > 0 ? static_cast<uint64_t>(status.st_size) : 0;
-    return SizeWithinLimit(reason);
-}
-
-std::FILE* FileReader::Stream() {
-    if (stream_ == nullptr) {
-        stream_ = fdopen(fd_, "rb");
-    }
-    if (stream_ != nullptr) {
-        std::rewind(stream_);
-    }
-    return stream_;
-}
-
-bool FileReader::ReadPipe(std::vector<uint8_t>* bytes, std::string* reason) {
-    uint8_t buffer[1 << 16];
-    // Opened without waiting, a named pipe reads as ended while nothing has
-    // opened it to write: its writer may come yet, and is waited for as
-    // for what it sends.
-    bool writerCame = false;
-    for (;;) {
-        const ssize_t got = read(fd_, buffer, sizeof buffer);
-        if (got > 0) {
-            if (bytes->size() + static_cast<size_t>(got) > maxBytes_) {
-                *reason = "more than " + std::to_string(maxBytes_) +
-                          " bytes came through the pipe, too many for " + what_;
-                return false;
-            }
-            bytes->insert(bytes->end(), buffer, buffer + got);
-            continue;
-        }
-        if (got == 0 && (writerCame || !bytes->empty())) {
-            return true;  // the writer closed its end
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            *reason = SystemError("cannot read it", errno);
-            return false;
-        }
-        // Until something comes, or the writer that came has gone (POLLHUP
-        // comes only once a writer has been there).
-        pollfd waiting{fd_, POLLIN, 0};
-        const int ready = poll(&waiting, 1, kPipeSilenceMs);
-        if (ready == 0) {
-            *reason = "nothing came through the pipe for " + std::to_string(kPipeSilenceMs / 1000) +
-                      " seconds";
-            return false;
-        }
-        if (ready < 0 && errno != EINTR) {
-            *reason = SystemError("cannot read it", errno);
-            return false;
-        }
-        writerCame = writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
-    }
-}
-#else
-namespace {
-
-std::FILE* File(void* file) {
-    return static_cast<std::FILE*>(file);
-}
-
-}  // namespace
-
-FileReader::~FileReader() {
-    if (file_ != nullptr) {
-        std::fclose(File(file_));
-    }
-}
-
-bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds, const char* what,
-                      std::string* reason) {
-    maxBytes_ = maxBytes;
-    what_ = what;
-    std::error_code error;
-    const fs::path native = NativePath(path);
-    const fs::file_status status = fs::status(native, error);
-    if (error) {
-        *reason = "cannot read it: " + error.message();
-        return false;
-    }
-    *reason = NotRegular(status);
-    if (!reason->empty()) {
-        return false;
-    }
-    file_ = _wfopen(native.c_str(), L"rb");
-    if (file_ == nullptr) {
-        *reason = SystemError("cannot open it", errno);
-        return false;
-    }
-    const int fd = _fileno(File(file_));
-    identity_ = IdentityOf(fd);
-    *reason = NotRegular(fd);
-    if (!reason->empty()) {
-        return false;
-    }
-    const int64_t length = _filelengthi64(fd);
-    if (length < 0) {
-        *reason = SystemError("cannot read it", errno);
-        return false;
-    }
-    size_ = static_cast<uint64_t>(length);
-    return SizeWithinLimit(reason);
-}
-
-std::FILE* FileReader::Stream() {
-    std::rewind(File(file_));
-    return File(file_);
-}
-#endif
-
-bool FileReader::SizeWithinLimit(std::string* reason) const {
+    size_ = facts.size;
     if (size_ > maxBytes_) {
         *reason = TooLarge(size_, what_);
         return false;
@@ -316,21 +94,22 @@ bool FileReader::SizeWithinLimit(std::string* reason) const {
     return true;
 }
 
+std::FILE* FileReader::Stream() {
+    if (stream_ == nullptr) {
+        stream_ = StreamOf(fd_);
+    }
+    if (stream_ != nullptr) {
+        std::rewind(stream_);
+    }
+    return stream_;
+}
+
 bool FileReader::ReadAt(uint64_t offset, uint8_t* out, size_t count, std::string* reason) {
     if (offset > size_ || count > size_ - offset) {
         *reason = "truncated: the file ends before its pixels do";
         return false;
     }
-#ifdef _WIN32
-    if (_fseeki64(File(file_), static_cast<int64_t>(offset), SEEK_SET) != 0 ||
-        std::fread(out, 1, count, File(file_)) != count) {
-        *reason = "cannot read it: the read stopped early";
-        return false;
-    }
-    return true;
-#else
     return ReadFully(fd_, out, count, offset, reason);
-#endif
 }
 
 bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::string* reason) {
@@ -339,16 +118,133 @@ bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::strin
 }
 
 bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
-#ifndef _WIN32
     if (pipe_) {
-        return ReadPipe(bytes, reason);
+        return ReadPipe(fd_, maxBytes_, what_, bytes, reason);
     }
-#endif
     // One read for the rest: some four hundred small files load at start-up,
     // where every extra call shows.
     const size_t done = bytes->size();
     bytes->resize(static_cast<size_t>(size_));
     return ReadAt(done, bytes->data() + done, bytes->size() - done, reason);
+}
+
+// ---------------------------------------------------------------------------
+// Writing: taken over only when the start can no longer fail, and written a
+// whole line at a time.
+
+FileWriter::FileWriter(FileWriter&& other) noexcept {
+    *this = std::move(other);
+}
+
+FileWriter& FileWriter::operator=(FileWriter&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        size_ = other.size_;
+        identity_ = other.identity_;
+        created_ = std::exchange(other.created_, false);
+        takenOver_ = other.takenOver_;
+    }
+    return *this;
+}
+
+FileWriter::~FileWriter() {
+    Close();
+}
+
+void FileWriter::Close() noexcept {
+    if (fd_ < 0) {
+        return;
+    }
+    CloseFile(fd_);
+    if (created_ && !takenOver_) {
+        RemoveFile(path_);
+    }
+    fd_ = -1;
+}
+
+bool FileWriter::Open(const std::string& path, size_t startBytes, std::vector<uint8_t>* start,
+                      std::string* reason) {
+    Close();
+    *this = FileWriter();
+    // What is there but no file to write is refused unopened.
+    FileKind kind = FileKind::Missing;
+    std::string ignored;
+    if (Classify(path, &kind, &ignored) && kind != FileKind::Missing) {
+        *reason = NotRegular(kind);
+        if (!reason->empty()) {
+            return false;
+        }
+    }
+    // Open what is there; create it only when nothing is, and never through
+    // a link that leads nowhere.
+    const char* doing = "cannot open it";
+    for (int attempt = 0; attempt < 2 && fd_ < 0; ++attempt) {
+        doing = "cannot open it";
+        fd_ = OpenToWrite(path, false);
+        if (fd_ >= 0 || errno != ENOENT) {
+            break;
+        }
+        doing = "cannot create it";
+        fd_ = OpenToWrite(path, true);
+        created_ = fd_ >= 0;
+        if (fd_ < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd_ < 0) {
+        *reason = errno == EEXIST
+                      ? std::string("cannot create it: a link of that name leads nowhere")
+                      : SystemError(doing, errno);
+        return false;
+    }
+    path_ = path;
+    OpenFileFacts facts;
+    if (!FactsOf(fd_, &facts, reason)) {
+        Close();
+        return false;
+    }
+    identity_ = facts.identity;
+    size_ = facts.size;
+    *reason = NotRegular(facts.kind);
+    if (!reason->empty()) {
+        Close();
+        return false;
+    }
+    start->resize(static_cast<size_t>(std::min<uint64_t>(startBytes, size_)));
+    if (!ReadFully(fd_, start->data(), start->size(), 0, reason)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool FileWriter::TakeOver(std::string* reason) {
+    if (!CutTo(fd_, 0)) {
+        *reason = SystemError("cannot empty it", errno);
+        return false;
+    }
+    takenOver_ = true;
+    size_ = 0;
+    return true;
+}
+
+bool FileWriter::Write(const std::string& bytes, std::string* reason) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const int64_t wrote = WriteSome(fd_, bytes.data() + done, bytes.size() - done);
+        if (wrote <= 0) {
+            *reason = wrote < 0 ? std::string(std::strerror(errno)) : "nothing was written";
+            // What part of these bytes got in is cut off again, so the file
+            // ends with the last whole write (a recording, with a whole line).
+            (void)CutTo(fd_, size_);
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    size_ += done;
+    return true;
 }
 
 }  // namespace dxsdl

@@ -1,19 +1,15 @@
-// Reading files: the one reader every file the library reads goes through
-// (images and recordings alike), and what it and the writer (file_writer.h)
-// look at a file with.
+// Files: what the library asks of them. Every file it reads (images,
+// recordings) goes through FileReader, every file it writes (the recording,
+// the digests) through FileWriter. The system's side sits behind
+// files_system.h, one backend per system (files_posix.cpp, files_win32.cpp),
+// chosen by the build; no caller asks which system it runs on.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <sys/types.h>
-#endif
 
 namespace dxsdl {
 
@@ -31,17 +27,41 @@ struct FileIdentity {
     }
 };
 
+// What a name, or an open file, is. NamedPipe: one a reader may wait on for
+// its writer (a recording handed over as `<(command)`); Pipe: any other.
+enum class FileKind { Missing, Regular, Folder, NamedPipe, Pipe, Device, Other };
+
+// Why a file of this kind is not one to read or write as a file; empty for a
+// regular file.
+std::string NotRegular(FileKind kind);
+
+// What is at `path` (UTF-8), links followed, looked at without opening it.
+// Missing when nothing is there or a folder on the way is missing; false with
+// a reason when looking fails otherwise (permission denied, a loop of links).
+bool Classify(const std::string& path, FileKind* kind, std::string* reason);
+
+// Whether a name is absolute in this system's terms (/..., and on Windows
+// also C:/...); the name's '\' already turned into '/'.
+bool IsAbsolutePath(const std::string& name);
+
+// A name as the system hands it over (from the environment, say) in the
+// library's terms, UTF-8: on Windows it comes in the ANSI code page.
+std::string SystemNameToUtf8(const char* name);
+
+// "doing: the system's words for `error`".
+std::string SystemError(const char* doing, int error);
+
 // A file opened for reading. Opening never waits (a named pipe with nobody
 // writing, a device) and refuses what is not a regular file, or is larger than
 // the caller's limit, with a reason; so a name that points somewhere odd costs
-// a line, never a hang or a flood of memory. A caller may take pipes as well
-// (a recording handed over as `<(command)`): those are read as they come, to
-// their end, within the same limit. Closed when dropped.
+// a line, never a hang or a flood of memory. A caller may take named pipes as
+// well (a recording handed over as `<(command)`): those are read as they come,
+// to their end, within the same limit. Closed when dropped.
 class FileReader {
   public:
     // RegularOrPipe: a name handed over as it stands (a recording), looked
-    // at before it is opened. RegularOnly: an image's name, which
-    // FindImageFile looked at already and found to be no pipe or device.
+    // at before it is opened. RegularOnly: an image's name, which was looked
+    // at already and found to be no pipe or device.
     enum class Kinds { RegularOnly, RegularOrPipe };
 
     FileReader() = default;
@@ -80,18 +100,8 @@ class FileReader {
     bool ReadAll(std::vector<uint8_t>* bytes, std::string* reason);
 
   private:
-    // False with a reason when the file is over the caller's limit.
-    bool SizeWithinLimit(std::string* reason) const;
-
-#ifdef _WIN32
-    void* file_ = nullptr;  // a FILE*
-#else
-    // What comes through a pipe, to its end; ReadAll for a pipe.
-    bool ReadPipe(std::vector<uint8_t>* bytes, std::string* reason);
-
     int fd_ = -1;
     std::FILE* stream_ = nullptr;  // made by Stream(); owns fd_ from then on
-#endif
     uint64_t size_ = 0;
     uint64_t maxBytes_ = 0;
     std::string what_;
@@ -99,35 +109,50 @@ class FileReader {
     FileIdentity identity_;
 };
 
-// What the reader and the writer look at a file with.
+// A file the library writes: a recording, or the frames' digests. It is taken
+// over in two steps, so that a start that fails changes nothing: Open finds
+// the file, or creates it, and reads what it holds without changing it;
+// TakeOver, the last step of start-up, empties it. Lines then go to it a
+// write each, so a game that ends abruptly leaves every line written before.
+// What is not a regular file (a folder, a device, a named pipe, a socket) is
+// refused before it is opened, so opening never waits for a reader or wakes
+// a device. Closed when dropped; a file that Open created and that was never
+// taken over is removed again.
+class FileWriter {
+  public:
+    FileWriter() = default;
+    FileWriter(FileWriter&& other) noexcept;
+    FileWriter& operator=(FileWriter&& other) noexcept;
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    ~FileWriter();
 
-// "doing: the system's words for `error`".
-std::string SystemError(const char* doing, int error);
+    // Opens `path` (UTF-8), creating it when there is nothing of that name,
+    // and reads its first `startBytes` bytes (fewer when it is shorter) into
+    // `start`. False with a reason; nothing is left then.
+    bool Open(const std::string& path, size_t startBytes, std::vector<uint8_t>* start,
+              std::string* reason);
 
-#ifdef _WIN32
-// Paths inside the library are UTF-8; Windows is handed their wide form.
-std::filesystem::path NativePath(const std::string& utf8);
+    bool IsOpen() const { return fd_ >= 0; }
+    uint64_t Size() const { return size_; }
+    FileIdentity Identity() const { return identity_; }
 
-// The identity of the open file at `fd`.
-FileIdentity IdentityOf(int fd);
+    // Empties the file to be written from its start. False with a reason.
+    bool TakeOver(std::string* reason);
 
-// Why the open file at `fd` is not one to read or write as a file; empty for
-// a file on a disk.
-std::string NotRegular(int fd);
+    // Appends `bytes` (whole lines) in one write. False with a reason; the
+    // file then ends where it did before.
+    bool Write(const std::string& bytes, std::string* reason);
 
-// The same for a file looked at by name: empty for a regular file.
-std::string NotRegular(const std::filesystem::file_status& status);
-#else
-// The identity of a file by its status.
-FileIdentity IdentityOf(const struct stat& status);
+  private:
+    void Close() noexcept;
 
-// Why a file of this mode is not one to read or write as a file; empty for a
-// regular file.
-std::string NotRegular(mode_t mode);
-#endif
-
-// Fills out[0..count) from `offset` of the file; false with a reason when
-// it ends first.
-bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason);
+    int fd_ = -1;
+    std::string path_;
+    uint64_t size_ = 0;
+    FileIdentity identity_;
+    bool created_ = false;  // by Open: removed again unless taken over
+    bool takenOver_ = false;
+};
 
 }  // namespace dxsdl

@@ -1,10 +1,8 @@
-// File names: the game's Windows names in this system's terms, and the
+// Image names: the game's Windows names in this system's terms, and the
 // places an image name is looked for.
 #include "image_names.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -12,127 +10,46 @@
 
 #include "files.h"
 
-#ifdef _WIN32
-// The code page conversions only: <windows.h> would rename LoadImage.
-#include <windef.h>
-#include <winnls.h>  // after windef.h, whose types it uses
-#else
-#include <sys/stat.h>
-#endif
-
 namespace dxsdl {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool IsAbsolute(const std::string& name) {
-    if (!name.empty() && name[0] == '/') {
-        return true;
-    }
-#ifdef _WIN32
-    // C:/..., and //server/share (a '\' became '/').
-    if (name.size() >= 3 && name[1] == ':' && name[2] == '/') {
-        return true;
-    }
-#endif
-    return false;
-}
-
-#ifdef _WIN32
-// A name in the ANSI code page as UTF-8; unchanged when it does not convert.
-std::string AnsiToUtf8(const char* name) {
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    if (wideLength <= 0) {
-        return name;
-    }
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), wideLength);
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        return name;
-    }
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), length, nullptr, nullptr);
-    utf8.resize(static_cast<size_t>(length - 1));  // without the terminator
-    return utf8;
-}
-#endif
-
 // What looking a path up found: it, nothing of that name (or a folder on the
 // way missing), or an error that says more than "not there".
 enum class Lookup { Found, Missing, Error };
 
 Lookup Probe(const std::string& path, std::string* reason) {
-#ifndef _WIN32
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0) {
-        // A pipe, a device or a socket is refused here, never opened: opening
-        // a device may set it going. A folder is told apart when opened.
-        std::string notRegular = NotRegular(status.st_mode);
-        if (!S_ISDIR(status.st_mode) && !notRegular.empty()) {
-            *reason = std::move(notRegular);
-            return Lookup::Error;
-        }
-        return Lookup::Found;
+    FileKind kind = FileKind::Missing;
+    if (!Classify(path, &kind, reason)) {
+        return Lookup::Error;
     }
-    switch (errno) {
-        case ENOENT:
-        case ENOTDIR:
-            return Lookup::Missing;
-        case EACCES:
-            *reason = "a folder on its path cannot be read (permission denied)";
-            return Lookup::Error;
-        case ELOOP:
-            *reason = "its path runs into a loop of symbolic links";
-            return Lookup::Error;
-        default:
-            *reason = std::string("cannot look it up: ") + std::strerror(errno);
-            return Lookup::Error;
-    }
-#else
-    std::error_code error;
-    if (fs::exists(NativePath(path), error)) {
-        return Lookup::Found;
-    }
-    if (!error || error == std::errc::no_such_file_or_directory) {
+    if (kind == FileKind::Missing) {
         return Lookup::Missing;
     }
-    *reason = "cannot look it up: " + error.message();
-    return Lookup::Error;
-#endif
+    // A pipe, a device or a socket is refused here, never opened: opening
+    // a device may set it going. A folder is told apart when opened.
+    if (kind != FileKind::Folder && kind != FileKind::Regular) {
+        *reason = NotRegular(kind);
+        return Lookup::Error;
+    }
+    return Lookup::Found;
 }
 
 // A link to a folder counts; a plain file of the folder's name does not.
 bool IsFolder(const std::string& path) {
-#ifndef _WIN32
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-#else
-    std::error_code error;
-    return fs::is_directory(NativePath(path), error);
-#endif
+    FileKind kind = FileKind::Missing;
+    std::string ignored;
+    return Classify(path, &kind, &ignored) && kind == FileKind::Folder;
 }
 
 }  // namespace
 
 bool IsFileNotFolder(const std::string& path) {
-#ifndef _WIN32
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
-#else
-    std::error_code error;
-    return fs::exists(NativePath(path), error) && !IsFolder(path);
-#endif
-}
-
-std::string SystemNameToUtf8(const char* name) {
-#ifdef _WIN32
-    return AnsiToUtf8(name);
-#else
-    return name;
-#endif
+    FileKind kind = FileKind::Missing;
+    std::string ignored;
+    return Classify(path, &kind, &ignored) && kind != FileKind::Missing && kind != FileKind::Folder;
 }
 
 std::string FileNameFromGame(const char* name) {
@@ -153,7 +70,7 @@ std::string FindImageFile(const std::string& name, const std::string& executable
         *reason = "no file name given";
         return {};
     }
-    if (IsAbsolute(name)) {
+    if (IsAbsolutePath(name)) {
         switch (Probe(name, reason)) {
             case Lookup::Found:
                 return name;

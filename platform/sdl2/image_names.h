@@ -1,14 +1,10 @@
-// File names: the game's Windows names in this system's terms, and the
-// places an image name is looked for.
+// Image names: the game's Windows names in this system's terms, and the
+// places an image name is looked for; the image table's policy.
 #pragma once
 
 #include <string>
 
 namespace dxsdl {
-
-// A name as the system hands it over (from the environment, say) in the
-// library's terms, UTF-8: on Windows it comes in the ANSI code page.
-std::string SystemNameToUtf8(const char* name);
 
 // The game names its files as Windows paths (resource\bmp\00.bmp): the name in
 // this system's terms, every '\' turned into '/'. On Windows the name, in the

@@ -16,8 +16,8 @@
 
 #include "conversion.h"
 #include "decoding.h"
-#include "image_names.h"
 #include "files.h"
+#include "image_names.h"
 #include "messages.h"
 
 namespace dxsdl {
@@ -392,6 +392,14 @@ void ReportLoadSummary(ImageTable& table) noexcept {
     table.missingFiles = 0;
     table.listedFailures = 0;
     table.unlistedFailures = 0;
+}
+
+void ForgetAllImages(ImageTable& table) {
+    // swap, not clear: the memory goes back at once.
+    std::vector<Image>().swap(table.images);
+    table.reportedNames.clear();
+    table.usedBytes = 0;
+    table.memoryRanOut = false;
 }
 
 const Image* FindImage(const ImageTable& table, int32_t handle) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "screen.h"
+#include "image.h"
 
 namespace dxsdl {
 
@@ -75,6 +75,10 @@ int32_t LoadImage(ImageTable& table, const char* fileName, uint32_t targetFormat
 // one for the failures past the listed few. Nothing when there is nothing.
 // Called at each frame shown and at shut-down.
 void ReportLoadSummary(ImageTable& table) noexcept;
+
+// Forgets every loaded image; their handles name nothing any more, and the
+// memory goes back at once.
+void ForgetAllImages(ImageTable& table);
 
 // Null for a handle that names no loaded image.
 const Image* FindImage(const ImageTable& table, int32_t handle);

@@ -1,17 +1,12 @@
 // Input: the frame's events read in one place (keys, game pads, quit
-// requests, and what happens to the window), and the state they leave for
-// dxCheckHitKey and dxGetJoypadInputState.
+// requests), made into the frame's input, the one value dxCheckHitKey and
+// dxGetJoypadInputState read; and what happened to the window, handed on.
 #include "input.h"
 
 #include <array>
 #include <string>
 
 #include "messages.h"
-#include "present.h"
-
-#ifdef __EMSCRIPTEN__
-#include <emscripten.h>
-#endif
 
 namespace dxsdl {
 
@@ -145,16 +140,6 @@ SDL_Scancode ScancodeForKeyCode(int32_t keyCode) {
 
 namespace {
 
-#ifdef __EMSCRIPTEN__
-// What a web page's own controls hold, as the page last set them: its touch
-// pad's direction bits, the directions touched since the last frame (so a
-// touch shorter than a frame still steers for one), and a tap on its quit
-// button that no frame has seen yet. Taken once per frame, with the events.
-int32_t pageTouchBits = 0;
-int32_t pageTouchesSinceFrame = 0;
-bool pageQuitRequested = false;
-#endif
-
 void OpenFirstPad(Input& input, SDL_JoystickID except) {
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
         if (!SDL_IsGameController(i) || SDL_JoystickGetDeviceInstanceID(i) == except) {
@@ -179,9 +164,9 @@ void ClosePad(Input& input) {
 // W A S D steer as the arrows do. Scancodes name a key's place on the
 // keyboard, not its letter, so on a French keyboard the same four keys are
 // Z Q S D.
-int32_t KeyboardBits(const Input& input) {
-    const auto held = [&input](SDL_Scancode a, SDL_Scancode b, SDL_Scancode c) {
-        return input.held[a] || input.held[b] || input.held[c];
+int32_t KeyboardBits(const FrameInput& frame) {
+    const auto held = [&frame](SDL_Scancode a, SDL_Scancode b, SDL_Scancode c) {
+        return frame.held[a] || frame.held[b] || frame.held[c];
     };
     int32_t bits = 0;
     if (held(SDL_SCANCODE_DOWN, SDL_SCANCODE_KP_2, SDL_SCANCODE_S)) {
@@ -200,11 +185,8 @@ int32_t KeyboardBits(const Input& input) {
 }
 
 int32_t PadBits(const Input& input) {
-    if (input.padReplayed) {
-        return input.replayedPadBits;
-    }
     if (input.pad == nullptr) {
-        return input.touchBits;
+        return 0;
     }
     const auto button = [&input](SDL_GameControllerButton b) {
         return SDL_GameControllerGetButton(input.pad, b) != 0;
@@ -236,7 +218,7 @@ int32_t PadBits(const Input& input) {
     if (button(SDL_CONTROLLER_BUTTON_Y)) {
         bits |= kPadButtonY;
     }
-    return bits | input.touchBits;
+    return bits;
 }
 
 void HandleInputEvent(Input& input, const SDL_Event& event) {
@@ -271,54 +253,46 @@ void HandleInputEvent(Input& input, const SDL_Event& event) {
     }
 }
 
-// What the input needs from the window to act on the frame's events.
-struct Surroundings {
-    Input& input;
-    Window& window;
-    Pacer& pacer;
-};
-
-void HandleWindowEvent(const Surroundings& around, const SDL_WindowEvent& event) {
+void HandleWindowEvent(Input& input, WindowEvents* window, const SDL_WindowEvent& event) {
     switch (event.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            around.input.quitRequested = true;
+            input.quitRequested = true;
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
             // Keys released elsewhere would never be seen released; a press
             // this frame still counts.
-            around.input.down.fill(false);
-            around.input.held = around.input.pressed;
+            input.down.fill(false);
+            input.held = input.pressed;
             break;
         case SDL_WINDOWEVENT_DISPLAY_CHANGED:
             // The new display may run at another rate.
-            ChoosePacingMethod(around.pacer, around.window);
+            window->displayChanged = true;
             break;
         default:
             break;
     }
 }
 
-void HandleEvent(const Surroundings& around, const SDL_Event& event) {
+void HandleEvent(Input& input, WindowEvents* window, const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT:
-            around.input.quitRequested = true;
+            input.quitRequested = true;
             break;
         case SDL_WINDOWEVENT:
-            HandleWindowEvent(around, event.window);
+            HandleWindowEvent(input, window, event.window);
             break;
         case SDL_KEYDOWN:
             if (event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
                 (event.key.keysym.mod & KMOD_ALT) != 0) {
-                ToggleFullscreen(around.window);
-                ChoosePacingMethod(around.pacer, around.window);
+                ++window->fullscreenToggles;
             }
-            HandleInputEvent(around.input, event);
+            HandleInputEvent(input, event);
             break;
         case SDL_RENDER_DEVICE_RESET:
-            RebuildTexture(around.window);
+            window->renderReset = true;
             break;
         default:
-            HandleInputEvent(around.input, event);
+            HandleInputEvent(input, event);
             break;
     }
 }
@@ -349,61 +323,96 @@ void StopInput(Input& input) {
     input.pressed.fill(false);
 }
 
-void ReadInput(Input& input, Window& window, Pacer& pacer) {
+// What a web page's own controls add to the frame (at the end of this file).
+void TakePageControls(Input& input, FrameInput& frame);
+
+FrameInput ReadInput(Input& input, WindowEvents* window) {
     // A new frame: the last one's taps have been seen.
     input.held = input.down;
     input.pressed.fill(false);
-    const Surroundings around{input, window, pacer};
+    *window = WindowEvents{};
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
-        HandleEvent(around, event);
+        HandleEvent(input, window, event);
     }
-#ifdef __EMSCRIPTEN__
-    input.touchBits = pageTouchBits | pageTouchesSinceFrame;
-    pageTouchesSinceFrame = 0;
-    if (pageQuitRequested) {
-        pageQuitRequested = false;
-        input.quitRequested = true;
-    }
-#endif
+    FrameInput frame;
+    frame.held = input.held;
+    frame.padBits = PadBits(input);
+    TakePageControls(input, frame);
+    frame.quit = input.quitRequested;
+    return frame;
 }
 
-int32_t KeyHeld(const Input& input, int32_t keyCode) {
+void RequestQuit(Input& input) {
+    input.quitRequested = true;
+}
+
+int32_t KeyHeld(const FrameInput& frame, int32_t keyCode) {
     const SDL_Scancode code = ScancodeForKeyCode(keyCode);
     if (code == SDL_SCANCODE_UNKNOWN) {
         return 0;
     }
-    return input.held[static_cast<size_t>(code)] ? 1 : 0;
+    return frame.held[static_cast<size_t>(code)] ? 1 : 0;
 }
 
-int32_t JoypadBits(const Input& input, int32_t inputType) {
+int32_t JoypadBits(const FrameInput& frame, int32_t inputType) {
     int32_t bits = 0;
     if ((inputType & kInputKeyboard) != 0) {
-        bits |= KeyboardBits(input);
+        bits |= KeyboardBits(frame);
     }
     if ((inputType & 0xFFF) == kInputPad1) {
-        bits |= PadBits(input);
+        bits |= frame.padBits;
     }
     return bits;
 }
 
 }  // namespace dxsdl
 
+// A web page's own controls, kept outside the library's record as
+// the page calls into them between frames, whether or not the library runs.
 #ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+namespace {
+
+// What the page's controls hold, as the page last set them: its touch pad's
+// direction bits, the directions touched since the last frame (so a touch
+// shorter than a frame still steers for one), and a tap on its quit button
+// that no frame has seen yet. Taken once per frame, with the events.
+int32_t pageTouchBits = 0;
+int32_t pageTouchesSinceFrame = 0;
+bool pageQuitRequested = false;
+
+}  // namespace
+
+namespace dxsdl {
+void TakePageControls(Input& input, FrameInput& frame) {
+    frame.padBits |= pageTouchBits | pageTouchesSinceFrame;
+    pageTouchesSinceFrame = 0;
+    if (pageQuitRequested) {
+        pageQuitRequested = false;
+        input.quitRequested = true;
+    }
+}
+}  // namespace dxsdl
+
 // The page's touch pad: pad 1's direction bits (1 down, 2 left, 4 right, 8
 // up) as its fingers hold them now, set by the page at every change. They
 // join pad 1's bits from the next frame on, each direction for one frame at
 // least, so a recording holds them as pad bits; a replay's pad bits replace
 // them.
 extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlSetTouchPad(int32_t bits) {
-    dxsdl::pageTouchBits =
-        bits & (dxsdl::kPadDown | dxsdl::kPadLeft | dxsdl::kPadRight | dxsdl::kPadUp);
-    dxsdl::pageTouchesSinceFrame |= dxsdl::pageTouchBits;
+    pageTouchBits = bits & (dxsdl::kPadDown | dxsdl::kPadLeft | dxsdl::kPadRight | dxsdl::kPadUp);
+    pageTouchesSinceFrame |= pageTouchBits;
 }
 
 // The page's quit button: a quit request, as closing the window makes one.
 // It stands until the next frame takes it, however short the tap.
 extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlRequestQuit() {
-    dxsdl::pageQuitRequested = true;
+    pageQuitRequested = true;
 }
+#else
+namespace dxsdl {
+void TakePageControls(Input&, FrameInput&) {}
+}  // namespace dxsdl
 #endif

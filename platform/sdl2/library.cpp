@@ -63,11 +63,7 @@ void ReportPendingLoadFailures() {
 }
 void ForgetAllImages() {
     if (library) {
-        // swap, not clear: the memory goes back at once.
-        std::vector<Image>().swap(library->images.images);
-        library->images.reportedNames.clear();
-        library->images.usedBytes = 0;
-        library->images.memoryRanOut = false;
+        ForgetAllImages(library->images);
     }
 }
 void SetPacingEnabled(bool enabled) {
@@ -110,11 +106,26 @@ namespace {
 // Closes what a start made, in any state a start may leave it in, and SDL.
 void StopParts(Library& parts) {
     StopInput(parts.input);
-    StopSession(parts.session);
+    CloseRecordings(parts.recordings);
     SDL_FreeSurface(parts.backBuffer);
     parts.backBuffer = nullptr;
     StopVideo(parts.window);
     SDL_Quit();
+}
+
+// What happened to the window in the frame's events, answered.
+void AnswerWindowEvents(Window& window, Pacer& pacer, const WindowEvents& happened) {
+    if (happened.renderReset) {
+        RebuildTexture(window);
+    }
+    for (int i = 0; i < happened.fullscreenToggles; ++i) {
+        ToggleFullscreen(window);
+        ChoosePacingMethod(pacer, window);
+    }
+    if (happened.displayChanged) {
+        // The new display may run at another rate.
+        ChoosePacingMethod(pacer, window);
+    }
 }
 
 int32_t StartLibrary() {
@@ -146,8 +157,8 @@ int32_t StartLibrary() {
     // The recording to replay is read whole, and the files to write are
     // opened, first: a broken recording, or a file that must not be written,
     // fails the start before any window opens.
-    const SessionSwitches switches = SwitchesFromEnvironment();
-    if (!StartSession(made->session, switches, &reason) ||
+    const RecordingSwitches switches = SwitchesFromEnvironment();
+    if (!OpenRecordings(made->recordings, switches, &reason) ||
         !StartVideo(made->window, settings.mode, &reason) ||
         (made->backBuffer = CreateBackBuffer(settings.mode, &reason)) == nullptr) {
         ReportLine(reason);
@@ -158,11 +169,11 @@ int32_t StartLibrary() {
     made->images.budgetBytes = ImageBudgetFromEnvironment();
     made->pacer.tuning = &settings.tuning;
     made->pacer.enabled = settings.pacingEnabled;
-    made->pacer.unpacedSession = made->session.unpaced;
+    made->pacer.unpacedSession = made->recordings.unpaced;
     StartPacing(made->pacer, made->window, settings.mode.refreshRate);
     // The files to write are emptied last, when nothing else can fail the
     // start: a start that fails leaves an earlier recording as it was.
-    if (!TakeOverSessionFiles(made->session, &reason)) {
+    if (!TakeOverRecordings(made->recordings, &reason)) {
         ReportLine(reason);
         return -1;
     }
@@ -258,7 +269,7 @@ int32_t dxScreenFlip(void) {
     }
     // What the loads before this frame left unsaid, said once.
     ReportLoadSummary(library->images);
-    DigestFrame(library->session, library->backBuffer);
+    DigestFrame(library->recordings, library->backBuffer);
     PresentFrame(library->window, library->backBuffer, library->pacer);
     return 0;
 }
@@ -270,18 +281,20 @@ int32_t dxProcessMessage(void) {
     if (settings.frameStartHook != nullptr) {
         settings.frameStartHook();
     }
-    ReadInput(library->input, library->window, library->pacer);
     if (AnswerQuitSignal()) {
-        library->input.quitRequested = true;
+        RequestQuit(library->input);
     }
-    TakeFrameInput(library->session, library->input);
-    return library->input.quitRequested ? -1 : 0;
+    WindowEvents happened;
+    library->frame = ReadInput(library->input, &happened);
+    AnswerWindowEvents(library->window, library->pacer, happened);
+    TakeFrameInput(library->recordings, library->frame);
+    return library->frame.quit ? -1 : 0;
 }
 
 int32_t dxCheckHitKey(int32_t keyCode) {
-    return library ? KeyHeld(library->input, keyCode) : 0;
+    return library ? KeyHeld(library->frame, keyCode) : 0;
 }
 
 int32_t dxGetJoypadInputState(int32_t inputType) {
-    return library ? JoypadBits(library->input, inputType) : 0;
+    return library ? JoypadBits(library->frame, inputType) : 0;
 }

@@ -1,4 +1,4 @@
-// Besides the twelve operations of dxlibdll.h, exports.cpp offers the view
+// Besides the twelve operations of dxlibdll.h, library.cpp offers the view
 // that tests and measuring tools take of the running library. The game sees
 // none of it.
 #pragma once

@@ -24,6 +24,7 @@
 
 #include "messages.h"
 #include "real_compare.h"
+#include "video.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>

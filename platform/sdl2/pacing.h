@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "video.h"
-
 namespace dxsdl {
+
+struct Window;
 
 enum class PacingMethod { Off, Timer, Vsync };
 

@@ -8,6 +8,9 @@
 #include <cstdint>
 
 #include "desktop.h"
+#include "pacing.h"
+#include "screen.h"
+#include "video.h"
 
 namespace dxsdl {
 

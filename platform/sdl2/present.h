@@ -4,10 +4,10 @@
 
 #include <SDL.h>
 
-#include "pacing.h"
-#include "video.h"
-
 namespace dxsdl {
+
+struct Pacer;
+struct Window;
 
 // Where the back buffer goes in an output of this size: scaled by the largest
 // whole factor that fits (letterboxed), or shrunk to fit when the output is

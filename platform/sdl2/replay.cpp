@@ -1,4 +1,4 @@
-// Recording and replaying a session, and a digest of every frame shown.
+// Recording and replaying a game, and a digest of every frame shown.
 //
 // The game is deterministic: the same input gives the same frames. A
 // recording holds the input the game saw each frame (written as the frame
@@ -13,7 +13,6 @@
 
 #include "replay.h"
 
-#include "image_names.h"
 #include "files.h"
 #include "messages.h"
 
@@ -107,7 +106,7 @@ constexpr size_t kFirstLineBytes = 64;
 // digests of a game that ends abruptly hold every frame up to it. After a
 // failed write the file is written no more: a recording with a line missing
 // in its middle would play as another game.
-void WriteLine(SessionFile& out, std::string line) {
+void WriteLine(LineFile& out, std::string line) {
     if (!out.file.IsOpen() || out.failed) {
         return;
     }
@@ -131,9 +130,9 @@ bool IsDigestLine(std::string_view line) {
            only(line.substr(space + 1), "0123456789abcdef");
 }
 
-// Whether a file of `size` bytes that begins with `start` is one a session
+// Whether a file of `size` bytes that begins with `start` is one we
 // may replace: empty, a recording, or digests, told by its first line.
-bool IsSessionFile(const std::vector<uint8_t>& start, uint64_t size) {
+bool MayReplace(const std::vector<uint8_t>& start, uint64_t size) {
     if (size == 0) {
         return true;
     }
@@ -151,15 +150,15 @@ bool IsSessionFile(const std::vector<uint8_t>& start, uint64_t size) {
 
 // Opens a file to write for `switchName` without changing it; false with the
 // line to show.
-bool OpenSessionFile(SessionFile& out, const std::string& name, const char* switchName,
-                     std::string* reason) {
+bool OpenLineFile(LineFile& out, const std::string& name, const char* switchName,
+                  std::string* reason) {
     std::vector<uint8_t> start;
     std::string why;
     if (!out.file.Open(name, kFirstLineBytes, &start, &why)) {
         *reason = switchName + std::string(" \"") + name + "\": " + why;
         return false;
     }
-    if (!IsSessionFile(start, out.file.Size())) {
+    if (!MayReplace(start, out.file.Size())) {
         *reason = switchName + std::string(" \"") + name +
                   "\": it holds something other than a recording or digests, which this would "
                   "replace; name a new file, or remove this one first";
@@ -221,11 +220,11 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
     }
 }
 
-std::string RecordLine(const Input& input) {
-    std::string line = std::to_string(JoypadBits(input, kInputPad1));
-    line += input.quitRequested ? " 1" : " 0";
+std::string RecordLine(const FrameInput& frame) {
+    std::string line = std::to_string(frame.padBits);
+    line += frame.quit ? " 1" : " 0";
     for (uint32_t code = 1; code < kKeyCodes; ++code) {
-        if (KeyHeld(input, static_cast<int32_t>(code)) == 1) {
+        if (KeyHeld(frame, static_cast<int32_t>(code)) == 1) {
             line += ' ';
             line += std::to_string(code);
         }
@@ -272,8 +271,8 @@ uint64_t FrameDigest(const SDL_Surface* backBuffer) {
     return XXH3_64bits_digest(&state);
 }
 
-SessionSwitches SwitchesFromEnvironment() {
-    SessionSwitches switches;
+RecordingSwitches SwitchesFromEnvironment() {
+    RecordingSwitches switches;
     switches.recordFile = Getenv("DXLIBDLL_RECORD");
     switches.replayFile = Getenv("DXLIBDLL_REPLAY");
     switches.digestFile = Getenv("DXLIBDLL_DIGESTS");
@@ -285,9 +284,10 @@ SessionSwitches SwitchesFromEnvironment() {
     return switches;
 }
 
-bool StartSession(Session& session, const SessionSwitches& switches, std::string* reason) {
-    session = Session{};
-    session.unpaced = switches.unpaced;
+bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
+                    std::string* reason) {
+    recordings = Recordings{};
+    recordings.unpaced = switches.unpaced;
     // The replay first: it is read whole before anything is opened to be
     // written, so a broken one fails before a file is touched.
     if (!switches.replayFile.empty()) {
@@ -307,106 +307,104 @@ bool StartSession(Session& session, const SessionSwitches& switches, std::string
         }
         if (!read || !ParseReplay(std::string_view(reinterpret_cast<const char*>(bytes.data()),
                                                    bytes.size()),
-                                  &session.script, &badLine, &why)) {
+                                  &recordings.script, &badLine, &why)) {
             *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
                       ": " + why;
-            session = Session{};
+            recordings = Recordings{};
             return false;
         }
-        session.replaying = true;
-        session.replayIdentity = file.Identity();
+        recordings.replaying = true;
+        recordings.replayIdentity = file.Identity();
     }
     // Opened, not yet emptied: whatever fails from here on leaves them as
-    // they were (TakeOverSessionFiles empties them).
+    // they were (TakeOverRecordings empties them).
     if ((!switches.recordFile.empty() &&
-         !OpenSessionFile(session.record, switches.recordFile, "recording", reason)) ||
+         !OpenLineFile(recordings.record, switches.recordFile, "recording", reason)) ||
         (!switches.digestFile.empty() &&
-         !OpenSessionFile(session.digests, switches.digestFile, "digest file", reason))) {
-        StopSession(session);
+         !OpenLineFile(recordings.digests, switches.digestFile, "digest file", reason))) {
+        CloseRecordings(recordings);
         return false;
     }
     // Two switches naming one file, by links or spellings as different as
     // they come: writing it would destroy the recording played, or mix the
     // recording with the digests.
     const struct {
-        const SessionFile& file;
+        const LineFile& file;
         FileIdentity other;
         const char* names;
         const std::string& otherName;
         const char* harm;
     } clashes[] = {
-        {session.record, session.replayIdentity, "DXLIBDLL_RECORD and DXLIBDLL_REPLAY",
+        {recordings.record, recordings.replayIdentity, "DXLIBDLL_RECORD and DXLIBDLL_REPLAY",
          switches.replayFile, "the recording played would be overwritten"},
-        {session.digests, session.replayIdentity, "DXLIBDLL_DIGESTS and DXLIBDLL_REPLAY",
+        {recordings.digests, recordings.replayIdentity, "DXLIBDLL_DIGESTS and DXLIBDLL_REPLAY",
          switches.replayFile, "the recording played would be overwritten"},
-        {session.digests, session.record.file.Identity(), "DXLIBDLL_DIGESTS and DXLIBDLL_RECORD",
-         switches.recordFile, "the digests would be mixed into the recording"},
+        {recordings.digests, recordings.record.file.Identity(),
+         "DXLIBDLL_DIGESTS and DXLIBDLL_RECORD", switches.recordFile,
+         "the digests would be mixed into the recording"},
     };
     for (const auto& clash : clashes) {
         if (clash.file.file.IsOpen() && clash.file.file.Identity() == clash.other) {
             *reason = std::string(clash.names) + " name the same file (\"" + clash.file.name +
                       "\" and \"" + clash.otherName + "\"): " + clash.harm;
-            StopSession(session);
+            CloseRecordings(recordings);
             return false;
         }
     }
     return true;
 }
 
-bool TakeOverSessionFiles(Session& session, std::string* reason) {
-    for (SessionFile* out : {&session.record, &session.digests}) {
+bool TakeOverRecordings(Recordings& recordings, std::string* reason) {
+    for (LineFile* out : {&recordings.record, &recordings.digests}) {
         std::string why;
         if (out->file.IsOpen() && !out->file.TakeOver(&why)) {
             *reason = "\"" + out->name + "\": " + why;
             return false;
         }
     }
-    WriteLine(session.record, std::string(kReplayHeader));
+    WriteLine(recordings.record, std::string(kReplayHeader));
     return true;
 }
 
-void StopSession(Session& session) {
+void CloseRecordings(Recordings& recordings) {
     // Closed in the reverse of the order they were opened: a file both name
     // was created, if at all, by the first, which then removes it when no
     // other handle holds it open (Windows removes no open file).
-    session.digests = SessionFile{};
-    session.record = SessionFile{};
-    session = Session{};
+    recordings.digests = LineFile{};
+    recordings.record = LineFile{};
+    recordings = Recordings{};
 }
 
-void TakeFrameInput(Session& session, Input& input) {
-    if (session.replaying) {
+void TakeFrameInput(Recordings& recordings, FrameInput& frame) {
+    if (recordings.replaying) {
         // Keys and pads come from the recording alone. A live quit request
         // (the window closed, Ctrl-C) still stops the playback: the person
         // watching it can always end it.
-        const bool liveQuit = input.quitRequested && !session.quitReplayed;
-        input.held.fill(false);
-        input.padReplayed = true;
-        if (session.nextFrame < session.script.frames.size()) {
-            const ReplayFrame& frame = session.script.frames[session.nextFrame++];
-            for (uint32_t i = 0; i < frame.keyCount; ++i) {
-                const uint8_t code = session.script.keys[frame.firstKey + i];
-                input.held[static_cast<size_t>(ScancodeForKeyCode(code))] = true;
+        const bool liveQuit = frame.quit;
+        frame = FrameInput{};
+        if (recordings.nextFrame < recordings.script.frames.size()) {
+            const ReplayFrame& line = recordings.script.frames[recordings.nextFrame++];
+            for (uint32_t i = 0; i < line.keyCount; ++i) {
+                const uint8_t code = recordings.script.keys[line.firstKey + i];
+                frame.held[static_cast<size_t>(ScancodeForKeyCode(code))] = true;
             }
-            input.replayedPadBits = frame.padBits;
-            input.quitRequested = liveQuit || frame.quit;
+            frame.padBits = line.padBits;
+            frame.quit = liveQuit || line.quit;
         } else {
             // After the last line a quit request stands.
-            input.replayedPadBits = 0;
-            input.quitRequested = true;
+            frame.quit = true;
         }
-        session.quitReplayed = input.quitRequested && !liveQuit;
     }
-    if (session.record.file.IsOpen() && !session.record.failed) {
-        WriteLine(session.record, RecordLine(input));
+    if (recordings.record.file.IsOpen() && !recordings.record.failed) {
+        WriteLine(recordings.record, RecordLine(frame));
     }
 }
 
-void DigestFrame(Session& session, const SDL_Surface* backBuffer) {
-    if (!session.digests.file.IsOpen() || session.digests.failed) {
+void DigestFrame(Recordings& recordings, const SDL_Surface* backBuffer) {
+    if (!recordings.digests.file.IsOpen() || recordings.digests.failed) {
         return;
     }
-    ++session.shownFrames;
+    ++recordings.shownFrames;
     char hex[17];
     const uint64_t digest = FrameDigest(backBuffer);
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -414,7 +412,7 @@ void DigestFrame(Session& session, const SDL_Surface* backBuffer) {
         hex[i] = kDigits[(digest >> (60 - 4 * i)) & 0xF];
     }
     hex[16] = '\0';
-    WriteLine(session.digests, std::to_string(session.shownFrames) + " " + hex);
+    WriteLine(recordings.digests, std::to_string(recordings.shownFrames) + " " + hex);
 }
 
 }  // namespace dxsdl

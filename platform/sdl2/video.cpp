@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "messages.h"
+#include "screen.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten/html5.h>
@@ -105,9 +106,9 @@ bool MakeTexture(Window& window, std::string* reason) {
 
 // Whether the renderer draws with the processor after all: SDL's software
 // renderer, or OpenGL on a rasteriser in software (Mesa's llvmpipe and its
-// kin, as under Xvfb or without a GPU driver). There, measured on this game,
-// the renderer path costs 41-48 % of a core and some 120 MB; writing the
-// window's framebuffer directly, 6.6 % and 20 MB.
+// kin, as under Xvfb or without a GPU driver). There the renderer path costs
+// several times the processor time and memory of writing the window's
+// framebuffer directly (docs/performance.md, the running game under Xvfb).
 bool DrawsInSoftware(SDL_Renderer* renderer) {
     SDL_RendererInfo info;
     if (SDL_GetRendererInfo(renderer, &info) != 0) {

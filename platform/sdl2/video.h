@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "screen.h"
-
 namespace dxsdl {
+
+struct ScreenMode;
 
 // The window and what shows the back buffer in it.
 struct Window {

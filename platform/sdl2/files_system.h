@@ -1,0 +1,56 @@
+// What files.cpp asks of the system, on open descriptors: one backend per
+// system (files_posix.cpp, files_win32.cpp; the web build's is the POSIX
+// one). Only files.cpp and the backends include this. Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "files.h"
+
+namespace dxsdl {
+
+// What an open file is, its size (0 for what has none) and identity. False
+// with a reason when the system cannot say.
+struct OpenFileFacts {
+    FileKind kind = FileKind::Other;
+    uint64_t size = 0;
+    FileIdentity identity;
+};
+bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason);
+
+// Opens to read without waiting (a named pipe with nobody writing); -1 with
+// a reason.
+int OpenToRead(const std::string& path, std::string* reason);
+
+// Opens to read and write without waiting for a reader; with `create`, only
+// a file that does not exist yet, made. -1 with errno set.
+int OpenToWrite(const std::string& path, bool create);
+
+void CloseFile(int fd);
+void RemoveFile(const std::string& path);
+
+// The open file as a C stream, which owns `fd` from then on; null when it
+// cannot be made.
+std::FILE* StreamOf(int fd);
+
+// Fills out[0..count) from `offset` of the file; false with a reason when
+// it ends first. The one way a file's bytes are read.
+bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason);
+
+// What comes through a named pipe, to its end, at most `maxBytes` (for
+// `what`, in messages).
+bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
+              std::string* reason);
+
+// The file cut to `size` bytes, to be written on from there. False with
+// errno set.
+bool CutTo(int fd, uint64_t size);
+
+// Writes some of `bytes`: how many, or -1 with errno set.
+int64_t WriteSome(int fd, const char* bytes, size_t count);
+
+}  // namespace dxsdl
