@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "library_view.h"
 #include "fake_display.h"
+#include "library_view.h"
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "library_view.h"
 #include "library_fixture.h"
+#include "library_view.h"
 #include "seed_images.h"
 
 namespace dxtest {

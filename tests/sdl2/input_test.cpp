@@ -3,8 +3,8 @@
 #include <csignal>
 #include <memory>
 
-#include "library_view.h"
 #include "library_fixture.h"
+#include "library_view.h"
 
 namespace dxtest {
 namespace {

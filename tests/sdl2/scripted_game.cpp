@@ -15,8 +15,8 @@
 #include <string>
 
 #include "entry.h"
-#include "library_view.h"
 #include "game_state.h"
+#include "library_view.h"
 #include "main_routine.h"
 
 namespace {
