@@ -7,14 +7,7 @@
 #include <mutex>
 #include <new>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#elif defined(__EMSCRIPTEN__)
-#include <emscripten.h>
-#else
-#include <unistd.h>
-#endif
+#include "files.h"
 
 namespace dxsdl {
 
@@ -68,6 +61,12 @@ void ReportLine(std::initializer_list<std::string_view> parts) noexcept {
 }
 
 #ifdef __EMSCRIPTEN__
+}  // namespace dxsdl
+
+#include <emscripten.h>
+
+namespace dxsdl {
+
 std::string ProgramName() {
     // In a web page the page's title names the program, and the canvas keeps it.
     const char* title = emscripten_get_window_title();
@@ -75,18 +74,7 @@ std::string ProgramName() {
 }
 #else
 std::string ProgramName() {
-    std::string path;
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    path.assign(buffer, length);
-#else
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length > 0) {
-        path.assign(buffer, static_cast<size_t>(length));
-    }
-#endif
+    const std::string path = ExecutablePath();
     const size_t slash = path.find_last_of("/\\");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
