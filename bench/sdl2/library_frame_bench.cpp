@@ -19,8 +19,8 @@
 
 #include "bench_main.h"
 #include "dxlibdll.h"
-#include "frame_scene.h"
 #include "exports.h"
+#include "frame_scene.h"
 
 namespace {
 

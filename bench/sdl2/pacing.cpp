@@ -29,8 +29,8 @@
 #endif
 
 #include "dxlibdll.h"
-#include "frame_scene.h"
 #include "exports.h"
+#include "frame_scene.h"
 
 namespace {
 
