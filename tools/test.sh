@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, then AddressSanitizer with
-# UndefinedBehaviorSanitizer, then the ThreadSanitizer registry test.
+# Checks the C++ files' formatting, then builds and runs every test: the plain
+# build, then AddressSanitizer with UndefinedBehaviorSanitizer, then the
+# ThreadSanitizer registry test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,11 +10,12 @@ setup_once
 headless
 jobs=$(nproc)
 
-# Every C++ file as the project's .clang-format lays it out: the committed
-# ones, or every one outside build/ where this is no git checkout.
+# Every C++ file as the project's .clang-format lays it out: those git knows
+# or would (new ones included), or every one outside build/ where this is no
+# git checkout.
 step "format"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    git ls-files -z -- '*.cpp' '*.h' '*.c'
+    git ls-files -z --cached --others --exclude-standard -- '*.cpp' '*.h' '*.c'
 else
     find . -path ./build -prune -o -path ./dist -prune -o \
         -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0
