@@ -51,20 +51,29 @@ run_japanese_wine() { env -u DISPLAY LC_ALL=ja_JP.UTF-8 "$wine64" "$@"; }
 
 # The game started in FOLDER in the background (the command's own process
 # becomes the game; its output into the files game_stdout and game_stderr
-# name, where set). Exits the script when the game ended before the signal,
-# or when it has not ended QUIT_WITHIN seconds (default 10) after it;
-# otherwise returns the game's exit status.
+# name, where set). With game_digests=FILE (an absolute path) the game
+# writes its frames' digests there and SECONDS count from its first frame, so
+# a slow start (a loaded machine, valgrind) is not cut short. Exits the
+# script when the game ended before the signal, or when it has not ended
+# QUIT_WITHIN seconds (default 10) after it; otherwise returns the game's
+# exit status.
 game_pid=""
 play_then_quit() { # folder seconds signal command...
-    local folder=$1 seconds=$2 signal=$3
+    local folder=$1 seconds=$2 signal=$3 i
     shift 3
+    if [ -n "${game_digests:-}" ]; then rm -f "$game_digests"; fi
     (
         cd "$folder" || exit 1
+        if [ -n "${game_digests:-}" ]; then export DXLIBDLL_DIGESTS=$game_digests; fi
         if [ -n "${game_stdout:-}" ]; then exec >"$game_stdout"; fi
         if [ -n "${game_stderr:-}" ]; then exec 2>"$game_stderr"; fi
         exec "$@"
     ) &
     game_pid=$!
+    for ((i = 0; i < 1200 && ${#game_digests} > 0; ++i)); do
+        if [ -s "$game_digests" ] || ! kill -0 "$game_pid" 2>/dev/null; then break; fi
+        sleep 0.1
+    done
     sleep "$seconds"
     if ! kill -0 "$game_pid" 2>/dev/null; then
         wait "$game_pid" || true

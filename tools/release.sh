@@ -163,7 +163,8 @@ fi
 apt_get install -y "$deb"
 dpkg-query -L chaser >"$work/installed"
 status=0
-play_then_quit / 3 TERM env PATH="/usr/games:$PATH" "${headless_env[@]}" chaser || status=$?
+game_digests=$work/digests play_then_quit / 3 TERM env PATH="/usr/games:$PATH" "${headless_env[@]}" chaser ||
+    status=$?
 [ "$status" -eq 0 ] || fail "the installed game ended with status $status on SIGTERM, not 0"
 if [ -s "$work/stderr" ]; then
     head -n 5 "$work/stderr" >&2
