@@ -29,7 +29,8 @@ struct Switches {
 // Runs the program with the switches, unpaced, its standard error to `errors`;
 // its exit status, 0 to 255. `before` goes ahead of it in the shell's line
 // (POSIX only): limits, or a command run alongside. A program still running
-// after 20 seconds is ended (status 124).
+// after two minutes hangs and is ended (status 124): the longest recording
+// takes some 15 s under the sanitizers, and more on a busy machine.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                const Switches& switches, const std::string& errors,
                [[maybe_unused]] const std::string& before = "") {
@@ -40,7 +41,7 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 #ifdef _WIN32
     std::string command = "\"" + program + "\"";
 #else
-    std::string command = before + " timeout 20 \"" + program + "\"";
+    std::string command = before + " timeout 120 \"" + program + "\"";
 #endif
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";
