@@ -14,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 examples=${1:-3}
 
-. tools/packages.sh
+. tools/lib.sh
 install_missing g++-mingw-w64-x86-64-posix wine wine64
 ensure_locale ja_JP.UTF-8
 
@@ -26,7 +26,8 @@ build/default/bin/compare_pairs >"$work/ours.txt"
 # Only the program itself: kernel32.h maps to <windows.h> there.
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Iplatform \
     tests/platform/compare_pairs.cpp -o "$work/compare_pairs.exe"
-run_japanese_wine "$PWD/$work/wineprefix" "$work/compare_pairs.exe" | tr -d '\r' >"$work/wine.txt"
+use_wine_prefix "$PWD/$work/wineprefix"
+run_japanese_wine "$work/compare_pairs.exe" | tr -d '\r' >"$work/wine.txt"
 
 paste "$work/ours.txt" "$work/wine.txt" | awk -F'\t' -v examples="$examples" '
     function text(hex,   s, i) {

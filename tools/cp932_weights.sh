@@ -21,7 +21,7 @@ case "$mode" in
     ;;
 esac
 
-. tools/packages.sh
+. tools/lib.sh
 install_missing g++ clang-format
 
 work=build/cp932_weights
@@ -33,7 +33,8 @@ if [ "$mode" = "--measure" ]; then
     ensure_locale ja_JP.UTF-8
     x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static \
         tools/cp932_weights/measure.cpp -o "$work/measure.exe"
-    (cd "$work" && run_japanese_wine "$PWD/wineprefix" measure.exe order.txt)
+    use_wine_prefix "$PWD/$work/wineprefix"
+    (cd "$work" && run_japanese_wine measure.exe order.txt)
     cp "$work/order.txt" "$order"
     echo "wrote $order"
 fi

@@ -19,7 +19,8 @@ seconds=${1:-60}
 
 # Everything the build needs (SDL2, clang and its fuzzer runtime) is installed
 # first when missing, so this runs on a fresh machine on its own.
-tools/setup.sh
+. tools/lib.sh
+setup_once
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2 >/dev/null

@@ -38,21 +38,6 @@ install_missing() {
     apt_get install -y --no-install-recommends "${missing[@]}"
 }
 
-# Runs a Windows program under wine as a Japanese Windows would (code page
-# 932), in the wine prefix folder $1, made on first use; no display needed.
-run_japanese_wine() {
-    local prefix=$1
-    shift
-    (
-        unset DISPLAY
-        export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-        fi
-        env LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 "$@"
-    )
-}
-
 # Makes a locale such as ja_JP.UTF-8 available when the system lacks it. Wine
 # takes its Windows code page from the locale's name alone, but names files
 # outside ASCII only through a locale the system really has.

@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/setup.sh --play
+. tools/lib.sh
+setup_once --play
 if [ ! -f build/play/CMakeCache.txt ]; then
     cmake --preset play >/dev/null
 fi

@@ -40,12 +40,11 @@ done
 
 jobs=$(nproc)
 dist=$root/dist
-. tools/packages.sh
-step() { echo "== $* ($(date +%T))"; }
+. tools/lib.sh
 
 # --- Packages -----------------------------------------------------------------
 step "packages"
-tools/setup.sh
+setup_once
 install_missing dpkg-dev lintian desktop-file-utils appstream binutils file unzip gzip
 
 # --- Version ------------------------------------------------------------------
@@ -118,6 +117,9 @@ fi
 # --- Checks -------------------------------------------------------------------
 work=$(mktemp -d)
 game_pid=""
+# What the game played by play_then_quit (tools/lib.sh) writes.
+game_stdout=$work/stdout
+game_stderr=$work/stderr
 cleanup() {
     if [ -n "$game_pid" ]; then kill -KILL "$game_pid" 2>/dev/null || true; fi
     rm -rf "$work"
@@ -126,36 +128,6 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     exit 1
-}
-
-# Starts a game in the folder, in the background (the command's own process
-# becomes the game), lets it play, sends a signal and gives its exit status.
-# What it wrote to stderr is in $work/stderr. Fails when it ends before the
-# signal.
-play_then_signal() { # folder seconds signal command...
-    local folder=$1 seconds=$2 signal=$3
-    shift 3
-    (cd "$folder" && exec "$@") >"$work/stdout" 2>"$work/stderr" &
-    game_pid=$!
-    sleep "$seconds"
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid" || true
-        game_pid=""
-        cat "$work/stderr" >&2
-        fail "$* ended before it was asked to"
-    fi
-    kill "-$signal" "$game_pid"
-    local status=0
-    for _ in $(seq 1 100); do
-        if ! kill -0 "$game_pid" 2>/dev/null; then break; fi
-        sleep 0.1
-    done
-    if kill -0 "$game_pid" 2>/dev/null; then
-        fail "$* did not end within 10 s of SIG$signal"
-    fi
-    wait "$game_pid" || status=$?
-    game_pid=""
-    return "$status"
 }
 
 step "check: lintian"
@@ -191,8 +163,8 @@ fi
 apt_get install -y "$deb"
 dpkg-query -L chaser >"$work/installed"
 status=0
-play_then_signal / 3 TERM env PATH="/usr/games:$PATH" SDL_VIDEODRIVER=offscreen \
-    SDL_FRAMEBUFFER_ACCELERATION=0 SDL_AUDIODRIVER=dummy chaser || status=$?
+game_digests=$work/digests play_then_quit / 3 TERM env PATH="/usr/games:$PATH" "${headless_env[@]}" chaser ||
+    status=$?
 [ "$status" -eq 0 ] || fail "the installed game ended with status $status on SIGTERM, not 0"
 if [ -s "$work/stderr" ]; then
     head -n 5 "$work/stderr" >&2
@@ -224,12 +196,10 @@ done
 # The prefix of the Windows build's tests, already made; no display, the
 # offscreen driver. Started as a double-click starts it, in its own folder;
 # Ctrl-C (SIGINT, which wine hands the game as a console Ctrl-C) ends it.
-export WINEPREFIX=$root/build/mingw/wineprefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+use_wine_prefix "$root/build/mingw/wineprefix"
 status=0
-play_then_signal "$game_dir" 8 INT env -u DISPLAY -u WAYLAND_DISPLAY \
-    SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy /usr/lib/wine/wine64 chaser.exe ||
-    status=$?
+play_then_quit "$game_dir" 8 INT env -u DISPLAY -u WAYLAND_DISPLAY "${headless_env[@]}" \
+    "$wine64" chaser.exe || status=$?
 wineserver -k 2>/dev/null || true
 [ "$status" -eq 0 ] || fail "the Windows game ended with status $status on Ctrl-C, not 0"
 if [ -s "$work/stderr" ]; then

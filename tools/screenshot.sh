@@ -61,6 +61,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+. "$root/tools/lib.sh"
 . "$root/tools/xvfb.sh"
 start_xvfb 1280x1024
 
@@ -90,19 +91,12 @@ mkdir -p "$(dirname "$out")"
 xdotool keydown Escape
 sleep 0.5
 xdotool keyup Escape
-status=0
-for _ in $(seq 1 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then break; fi
-    sleep 0.1
-done
-if kill -0 "$game_pid" 2>/dev/null; then
+if ! game_ends_within 10; then
     echo "the game did not quit on Escape" >&2
     exit 1
 fi
-wait "$game_pid" || status=$?
-game_pid=""
-if [ "$status" -ne 0 ]; then
-    echo "the game exited with status $status; its output:" >&2
+if [ "$game_status" -ne 0 ]; then
+    echo "the game exited with status $game_status; its output:" >&2
     cat "$work/game.log" >&2
     exit 1
 fi

@@ -46,8 +46,7 @@ esac
 build=$root/build/web
 site=$build/site
 
-. "$root/tools/packages.sh"
-step() { echo "== $* ($(date +%T))"; }
+. "$root/tools/lib.sh"
 
 # --- Packages -----------------------------------------------------------------
 step "packages"

@@ -44,11 +44,8 @@ deps=$root/build/mingw-deps
 toolchain=$root/cmake/toolchains/mingw-w64-x86_64.cmake
 toolchain_compiler=x86_64-w64-mingw32-gcc-posix
 build=$root/build/mingw
-wine=/usr/lib/wine/wine64
 
-. "$root/tools/packages.sh"
-
-step() { echo "== $* ($(date +%T))"; }
+. "$root/tools/lib.sh"
 
 # --- Packages -----------------------------------------------------------------
 step "packages"
@@ -80,14 +77,8 @@ cmake --build --preset mingw -j "$jobs"
 # The same settings the tests get from the toolchain file (CMAKE_CROSSCOMPILING_EMULATOR).
 # LC_ALL only for wine itself (it makes the system code page 932); the build
 # machine's own tools keep their locale.
-export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-run_wine() { env LC_ALL=ja_JP.UTF-8 "$wine" "$@"; }
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    step "making the wine prefix"
-    (unset DISPLAY; run_wine wineboot -i)
-    wineserver -w
-fi
+step "the wine prefix"
+use_wine_prefix "$build/wineprefix"
 
 # --- Tests under wine ---------------------------------------------------------
 if [ $run_tests -eq 1 ]; then
@@ -99,7 +90,7 @@ if [ $run_tests -eq 1 ]; then
     # it here and fail if wine ever differs anywhere else.
     if [ -f "$build/bin/kernel32_tests.exe" ]; then
         step "the printable-character ranking against wine's CompareStringA"
-        ranking=$(unset DISPLAY; run_wine "$build/bin/kernel32_tests.exe" \
+        ranking=$(run_japanese_wine "$build/bin/kernel32_tests.exe" \
             --gtest_filter='CompareStringA.RanksEveryPrintableCharacter' 2>&1 | tr -d '\r' || true)
         if ! grep -qF '[ RUN      ] CompareStringA.RanksEveryPrintableCharacter' <<<"$ranking"; then
             echo "$ranking"
@@ -148,7 +139,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The game loads its art by paths relative to where it starts.
-(cd "$build/bin" && exec env LC_ALL=ja_JP.UTF-8 "$wine" chaser.exe) &
+(cd "$build/bin" && exec env LC_ALL=ja_JP.UTF-8 "$wine64" chaser.exe) &
 game_pid=$!
 
 # Wait for the game's window, then give it a few frames.
@@ -173,19 +164,12 @@ xdotool keydown --window "$window" Escape
 sleep 1
 xdotool keyup --window "$window" Escape
 
-status=0
-for _ in $(seq 1 40); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then break; fi
-    sleep 0.5
-done
-if kill -0 "$game_pid" 2>/dev/null; then
+if ! game_ends_within 20; then
     echo "the game did not end after Escape" >&2
     exit 1
 fi
-wait "$game_pid" || status=$?
-game_pid=""
-if [ "$status" -ne 0 ]; then
-    echo "the game ended with status $status, not 0" >&2
+if [ "$game_status" -ne 0 ]; then
+    echo "the game ended with status $game_status, not 0" >&2
     exit 1
 fi
 step "done: the game ended with status 0"

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Runs one program of the Windows build under wine, for CTest and for test
 # discovery:  wine-run.sh WINE PROGRAM [ARGUMENT...]
+# With no PROGRAM it only makes the prefix and starts its server (the tool
+# scripts' prefixes, tools/lib.sh).
 # WINEPREFIX and the rest of wine's settings come from the caller (the
 # toolchain file's CMAKE_CROSSCOMPILING_EMULATOR).
 #
@@ -34,6 +36,9 @@ mkdir -p "$(dirname "$WINEPREFIX")"
         env -u DISPLAY "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true
     fi
 ) 9>"$WINEPREFIX.lock"
+if [ $# -eq 0 ]; then
+    exit 0
+fi
 written=$(mktemp)
 status_file=$(mktemp)
 trap 'rm -f "$written" "$status_file"' EXIT

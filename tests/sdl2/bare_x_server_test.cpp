@@ -11,14 +11,12 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "library_fixture.h"
+#include "test_keys.h"
 
 // After everything else: the X headers' macros (None, Bool, ...) would break
 // the test framework's own names.
@@ -33,30 +31,6 @@ namespace {
 
 constexpr int kDisplayWidth = 1280;
 constexpr int kDisplayHeight = 1024;
-
-// Sets an environment variable for the test's length.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // The smallest rectangle holding every pixel of the display that is not black.
 SDL_Rect LitArea(Display* display) {
@@ -82,17 +56,8 @@ SDL_Rect LitArea(Display* display) {
 }
 
 void PressAltEnter() {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
-    event.key.keysym.sym = SDLK_RETURN;
-    event.key.keysym.mod = KMOD_LALT;
-    event.key.windowID = SDL_GetWindowID(dxsdl::VideoWindow());
-    ASSERT_EQ(1, SDL_PushEvent(&event));
-    event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
-    ASSERT_EQ(1, SDL_PushEvent(&event));
+    ASSERT_TRUE(testkeys::PushKey(SDL_SCANCODE_RETURN, true, KMOD_LALT)) << SDL_GetError();
+    ASSERT_TRUE(testkeys::PushKey(SDL_SCANCODE_RETURN, false, KMOD_LALT)) << SDL_GetError();
     ASSERT_EQ(0, dxProcessMessage());
 }
 
@@ -137,8 +102,8 @@ TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
     if (server.name().empty()) {
         GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
     }
-    ScopedEnv display("DISPLAY", server.name().c_str());
-    ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+    ScopedVariable display("DISPLAY", server.name());
+    ScopedVariable driver("SDL_VIDEODRIVER", "x11");
     Display* x = XOpenDisplay(server.name().c_str());
     ASSERT_NE(nullptr, x);
 
@@ -219,10 +184,7 @@ TEST(OutOfDescriptorsTest, TheGameSaysSoRatherThanThatThereIsNoDisplay) {
     close(errorFile);
     int status = 0;
     ASSERT_EQ(game, waitpid(game, &status, 0));
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string said = text.str();
+    const std::string said = ReadText(errors);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(255, WEXITSTATUS(status)) << said;
     EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;

@@ -5,6 +5,7 @@
 
 #include "library_fixture.h"
 #include "library_view.h"
+#include "test_keys.h"
 
 namespace dxtest {
 namespace {
@@ -13,16 +14,7 @@ constexpr int32_t kKeyboard = 0x1000;
 constexpr int32_t kPad1 = 1;
 constexpr int32_t kBoth = 4097;
 
-void PushKey(SDL_Scancode code, bool down, Uint16 modifiers = KMOD_NONE) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.scancode = code;
-    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    event.key.keysym.mod = modifiers;
-    event.key.windowID = SDL_GetWindowID(dxsdl::VideoWindow());
-    ASSERT_EQ(1, SDL_PushEvent(&event)) << SDL_GetError();
-}
+using testkeys::PushKey;
 
 void PushWindowEvent(SDL_WindowEventID what) {
     SDL_Event event{};

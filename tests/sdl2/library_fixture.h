@@ -13,55 +13,22 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#endif
-
 #include "bmp_writer.h"
 #include "dxlibdll.h"
 #include "library_view.h"
+#include "test_files.h"
+#include "test_processes.h"
 
 namespace dxtest {
 
 namespace fs = std::filesystem;
+using namespace testfiles;
+using namespace testprocesses;
 
 struct Rgba {
     uint8_t r, g, b, a;
 };
 constexpr Rgba kBlack{0, 0, 0, 255};
-
-// A directory of its own for one test, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        // Unique across the parallel test processes ctest runs.
-        static int serial = 0;
-        path_ = fs::temp_directory_path() /
-                ("dxlibdll_sdl2_test_" + std::to_string(SDL_GetPerformanceCounter()) + "_" +
-                 std::to_string(++serial));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
 
 // An ARGB8888 surface of w x h filled by colourAt(x, y); the caller frees it.
 inline SDL_Surface* MakeSurface(int w, int h, const std::function<Rgba(int, int)>& colourAt) {
@@ -106,15 +73,6 @@ inline std::vector<uint8_t> BmpBytes(int w, int h, int bits, const std::vector<R
                                  (static_cast<uint32_t>(palette[i].g) << 8) | palette[i].b);
     }
     return bmp::Encode(layout, bmp::Rows(w, h, bits, false, value));
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, file) << path;
-    if (!bytes.empty()) {
-        ASSERT_EQ(bytes.size(), std::fwrite(bytes.data(), 1, bytes.size(), file));
-    }
-    std::fclose(file);
 }
 
 // A started library (640x480, the given depth) with pacing off, so frames
@@ -172,107 +130,5 @@ class LibraryTest : public ::testing::Test {
 
     TempDir dir_;
 };
-
-#ifndef _WIN32
-// Spawn attributes giving SIGINT, SIGTERM and SIGHUP their usual handling in
-// the child, as in a game started from a terminal, whatever the test's own (a
-// shell script's background job ignores SIGINT, and the game keeps what its
-// caller ignores). The caller destroys them.
-inline void UsualQuitSignals(posix_spawnattr_t* attributes) {
-    posix_spawnattr_init(attributes);
-    sigset_t usual;
-    sigemptyset(&usual);
-    sigaddset(&usual, SIGINT);
-    sigaddset(&usual, SIGTERM);
-    sigaddset(&usual, SIGHUP);
-    posix_spawnattr_setsigdefault(attributes, &usual);
-    posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGDEF);
-}
-
-// Runs a shell command and gives its wait status and the peak resident size
-// of what it ran, in kilobytes. The command runs from a process forked for
-// it, whose own count of its children's peak starts afresh: the test
-// process's count is the largest of every child it ever had, whichever test
-// ran it.
-inline int RunMeasuringPeak(const std::string& command, long* peakKb) {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        return -1;
-    }
-    const pid_t runner = fork();
-    if (runner == 0) {
-        close(channel[0]);
-        long report[2] = {std::system(command.c_str()), 0};
-        rusage usage{};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        report[1] = usage.ru_maxrss;
-        const ssize_t written = write(channel[1], report, sizeof report);
-        _exit(written == static_cast<ssize_t>(sizeof report) ? 0 : 1);
-    }
-    close(channel[1]);
-    long report[2] = {-1, 0};
-    const ssize_t got = runner > 0 ? read(channel[0], report, sizeof report) : 0;
-    close(channel[0]);
-    if (runner > 0) {
-        waitpid(runner, nullptr, 0);
-    }
-    *peakKb = got == static_cast<ssize_t>(sizeof report) ? report[1] : 0;
-    return got == static_cast<ssize_t>(sizeof report) ? static_cast<int>(report[0]) : -1;
-}
-
-// An Xvfb of its own, on a display number it picks itself.
-class VirtualDisplay {
-  public:
-    VirtualDisplay(int width, int height) {
-        int channel[2];
-        if (pipe(channel) != 0) {
-            return;
-        }
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(channel[0]);
-            const std::string fd = std::to_string(channel[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(channel[1]);
-        // Xvfb writes the number and the line's end separately, and ends
-        // itself if the second write finds the pipe closed: read to the end
-        // of the line.
-        char c = 0;
-        while (pid_ > 0 && name_.size() < 16) {
-            const ssize_t got = read(channel[0], &c, 1);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0 || c == '\n') {
-                break;
-            }
-            name_ += c;
-        }
-        close(channel[0]);
-        if (!name_.empty()) {
-            name_.insert(0, ":");
-        }
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-
-    // Empty when Xvfb could not be started.
-    const std::string& name() const { return name_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
-#endif
 
 }  // namespace dxtest

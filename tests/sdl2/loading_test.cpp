@@ -418,9 +418,7 @@ TEST_F(LoadingTest, DamagedPngsAreRefused) {
     fs::resize_file(dir_.path() / "cut.png", size / 2);
     ExpectRefused(dir_.File("cut.png"), "truncated");
     // One byte changed inside the pixel data.
-    std::ifstream in(dir_.File("whole.png"), std::ios::binary);
-    std::vector<uint8_t> flipped((std::istreambuf_iterator<char>(in)),
-                                 std::istreambuf_iterator<char>());
+    std::vector<uint8_t> flipped = ReadBytes(dir_.path() / "whole.png");
     flipped[flipped.size() - 20] ^= 0x40;
     WriteBytes(dir_.File("flipped.png"), flipped);
     ExpectRefused(dir_.File("flipped.png"), "checksum");

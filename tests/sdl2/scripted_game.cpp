@@ -2,11 +2,12 @@
 // scripted through the library's frame hook: Right held from the first frame,
 // Escape pressed at frame 100 (SCRIPTED_GAME_TAP_ESCAPE=1: pressed and
 // released again before that frame, and held from frame 130 in case the tap
-// went unseen). As the library shuts down it writes what the test checks into
-// the directory named by the first argument:
+// went unseen). It writes what the test checks into the directory named by
+// the first argument: as the library shuts down,
 //   last-frame.bmp  the back buffer as the game last drew it
 //   state.txt       frames begun, player x and y, chaser x and y as drawn,
 //                   and how many of the 408 loads failed
+// and, as a frozen frame begins (below), `frozen`: the test's cue to signal.
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
@@ -18,6 +19,7 @@
 #include "game_state.h"
 #include "library_view.h"
 #include "main_routine.h"
+#include "test_keys.h"
 
 namespace {
 
@@ -27,14 +29,7 @@ constexpr int kEscapeHeldAfterATap = 130;
 std::string reportDirectory;
 int frame = 0;
 
-void PushKey(SDL_Scancode code, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.scancode = code;
-    event.key.windowID = SDL_GetWindowID(dxsdl::VideoWindow());
-    SDL_PushEvent(&event);
-}
+using testkeys::PushKey;
 
 // SCRIPTED_GAME_FREEZE_AT=N: frame N never ends, as when the display stops
 // answering, so only signals can end the game.
@@ -43,6 +38,10 @@ bool tapEscape = false;
 
 void AtFrameStart() {
     if (frame == freezeAt) {
+        FILE* frozen = std::fopen((reportDirectory + "/frozen").c_str(), "w");
+        if (frozen != nullptr) {
+            std::fclose(frozen);
+        }
         for (;;) {
             SDL_Delay(1000);
         }

@@ -4,63 +4,53 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <thread>
 
-extern char** environ;
+#include "test_files.h"
+#include "test_processes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testfiles;
+using namespace testprocesses;
 
 class StandardStreamsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "chaser_streams_XXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-        dir_ = pattern;
         // A copy: no art beside the executable stands in for the missing folder.
-        fs::copy_file(CHASER_GAME, dir_ / "chaser");
+        fs::copy_file(CHASER_GAME, dir_.path() / "chaser");
         posix_spawn_file_actions_init(&actions_);
-        posix_spawn_file_actions_addchdir_np(&actions_, dir_.c_str());
+        posix_spawn_file_actions_addchdir_np(&actions_, dir_.path().c_str());
     }
-    void TearDown() override {
-        posix_spawn_file_actions_destroy(&actions_);
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
+    void TearDown() override { posix_spawn_file_actions_destroy(&actions_); }
 
-    // Starts the game with actions_, lets it play for a second (well past
-    // loading), checks `whilePlaying`, then sends SIGTERM: it must end by
-    // itself with status 0.
+    // Starts the game with actions_, waits for its first frame (past
+    // loading, so past what it has to say), checks `whilePlaying`, then
+    // sends SIGTERM: it must end by itself with status 0.
     template <typename Check>
     void PlayThenTerminate(Check whilePlaying) {
-        const std::string game = (dir_ / "chaser").string();
-        char* const argv[] = {const_cast<char*>(game.c_str()), nullptr};
-        pid_t pid = -1;
-        ASSERT_EQ(0, posix_spawn(&pid, game.c_str(), &actions_, nullptr, argv, environ));
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const fs::path digests = dir_.path() / "digests";
+        SetVariable("DXLIBDLL_DIGESTS", digests.string());
+        const pid_t pid = Spawn({(dir_.path() / "chaser").string()}, &actions_);
+        SetVariable("DXLIBDLL_DIGESTS", "");
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(
+            WaitUntil([&] { return fs::exists(digests) && fs::file_size(digests) > 0; }, 20s))
+            << "the game showed no frame within 20 s";
         whilePlaying(pid);
         kill(pid, SIGTERM);
-        int status = 0;
-        for (int tries = 0; tries < 200 && waitpid(pid, &status, WNOHANG) == 0; ++tries) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        if (kill(pid, 0) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            FAIL() << "the game did not end within 10 s of SIGTERM";
-        }
-        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-        EXPECT_EQ(0, WEXITSTATUS(status));
+        const std::optional<int> status = EndedOrKilled(pid, 10s);
+        ASSERT_TRUE(status) << "the game did not end within 10 s of SIGTERM";
+        ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+        EXPECT_EQ(0, WEXITSTATUS(*status));
     }
 
-    fs::path dir_;
+    TempDir dir_;
     posix_spawn_file_actions_t actions_;
 };
 

@@ -2,15 +2,14 @@
 // the looks the game's drawing relies on.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
 #include "art.h"
 #include "bmp_reader.h"
+#include "test_files.h"
 
 namespace {
 
@@ -18,15 +17,8 @@ namespace fs = std::filesystem;
 using artgen_test::ParseBmp;
 using artgen_test::ParsedBmp;
 
-fs::path FreshDirectory(const std::string& tag) {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return fs::path(testing::TempDir()) / ("artgen-" + tag + "-" + std::to_string(stamp));
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using testfiles::FreshDirectory;
+using testfiles::ReadBytes;
 
 int OpaqueCount(const ParsedBmp& image) {
     int count = 0;
@@ -42,7 +34,7 @@ int OpaqueCount(const ParsedBmp& image) {
 class WrittenArt : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        directory_ = new fs::path(FreshDirectory("written"));
+        directory_ = new fs::path(FreshDirectory("artgen-written"));
         std::string error;
         ASSERT_TRUE(artgen::WriteArt(*directory_, &error)) << error;
         files_ = new std::map<std::string, ParsedBmp>;
@@ -50,7 +42,7 @@ class WrittenArt : public testing::Test {
             ParsedBmp parsed;
             std::string why;
             const std::string name = entry.path().filename().string();
-            EXPECT_TRUE(ParseBmp(ReadFile(entry.path()), &parsed, &why)) << name << ": " << why;
+            EXPECT_TRUE(ParseBmp(ReadBytes(entry.path()), &parsed, &why)) << name << ": " << why;
             (*files_)[name] = parsed;
         }
     }
@@ -106,7 +98,7 @@ TEST_F(WrittenArt, TilesAreSixteenWideAndJoinIntoOneStrip) {
     for (int i = 0; i <= 50; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "%02d.bmp", i);
-        distinct.insert(ReadFile(*directory_ / name));
+        distinct.insert(ReadBytes(*directory_ / name));
     }
     EXPECT_EQ(distinct.size(), 51u);
 }
@@ -216,19 +208,19 @@ TEST_F(WrittenArt, TheChaserIsARedBlobOfItsOwnSize) {
     EXPECT_GT(red, 2 * green);
     EXPECT_GT(red, 2 * blue);
     // It stands out from the player: the two are different pictures.
-    EXPECT_NE(ReadFile(*directory_ / "chr29-1.bmp"), ReadFile(*directory_ / "chr25-1.bmp"));
+    EXPECT_NE(ReadBytes(*directory_ / "chr29-1.bmp"), ReadBytes(*directory_ / "chr25-1.bmp"));
 }
 
 TEST(Art, TwoRunsWriteTheSameBytes) {
-    const fs::path first = FreshDirectory("first");
-    const fs::path second = FreshDirectory("second");
+    const fs::path first = FreshDirectory("artgen-first");
+    const fs::path second = FreshDirectory("artgen-second");
     std::string error;
     ASSERT_TRUE(artgen::WriteArt(first, &error)) << error;
     ASSERT_TRUE(artgen::WriteArt(second, &error)) << error;
     for (const std::string& name : artgen::ArtFileNames()) {
-        const std::vector<uint8_t> a = ReadFile(first / name);
+        const std::vector<uint8_t> a = ReadBytes(first / name);
         ASSERT_FALSE(a.empty()) << name;
-        EXPECT_EQ(a, ReadFile(second / name)) << name;
+        EXPECT_EQ(a, ReadBytes(second / name)) << name;
     }
     std::error_code ec;
     fs::remove_all(first, ec);
@@ -236,7 +228,7 @@ TEST(Art, TwoRunsWriteTheSameBytes) {
 }
 
 TEST(Art, WritingIntoAPlaceThatIsAFileFails) {
-    const fs::path blocker = FreshDirectory("blocker");
+    const fs::path blocker = FreshDirectory("artgen-blocker");
     std::ofstream(blocker) << "not a directory";
     std::string error;
     EXPECT_FALSE(artgen::WriteArt(blocker / "bmp", &error));

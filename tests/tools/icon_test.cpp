@@ -6,20 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
 #include "art.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(IconTest, EachSizeDecodesToThePlayersSpriteEnlarged) {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const fs::path dir = fs::path(testing::TempDir()) / ("icons-" + std::to_string(stamp));
+    const fs::path dir = testfiles::FreshDirectory("icons");
     std::string error;
     ASSERT_TRUE(artgen::WriteIcons(dir, &error)) << error;
 
