@@ -7,13 +7,10 @@
 #include <mutex>
 #include <new>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#elif defined(__EMSCRIPTEN__)
+#ifdef __EMSCRIPTEN__
 #include <emscripten.h>
 #else
-#include <unistd.h>
+#include "program_name.h"
 #endif
 
 namespace dxsdl {
@@ -75,25 +72,8 @@ std::string ProgramName() {
 }
 #else
 std::string ProgramName() {
-    std::string path;
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    path.assign(buffer, length);
-#else
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length > 0) {
-        path.assign(buffer, static_cast<size_t>(length));
-    }
-#endif
-    const size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) {
-        name.resize(dot);
-    }
-    return name.empty() ? std::string("game") : name;
+    // The same name as the program's own lines before the library was loaded.
+    return program::ProgramName();
 }
 #endif
 

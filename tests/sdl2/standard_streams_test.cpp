@@ -26,6 +26,8 @@ class StandardStreamsTest : public ::testing::Test {
         dir_ = pattern;
         // A copy: no art beside the executable stands in for the missing folder.
         fs::copy_file(CHASER_GAME, dir_ / "chaser");
+        // The game loads its library from beside itself.
+        fs::create_symlink(DXLIBDLL_LIBRARY, dir_ / fs::path(DXLIBDLL_LIBRARY).filename());
         posix_spawn_file_actions_init(&actions_);
         posix_spawn_file_actions_addchdir_np(&actions_, dir_.c_str());
     }
