@@ -60,8 +60,9 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
-// The system's words for an error, without the line end it puts after them.
-std::string SystemReason(DWORD error) {
+// The system's words for an error, without the line end it puts after them;
+// `subject` stands for the "%1" some of them hold.
+std::string SystemReason(DWORD error, const std::string& subject = "it") {
     char* text = nullptr;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -72,6 +73,10 @@ std::string SystemReason(DWORD error) {
                                reason.back() == ' ' || reason.back() == '.')) {
         reason.pop_back();
     }
+    for (size_t at = reason.find("%1"); at != std::string::npos;
+         at = reason.find("%1", at + subject.size())) {
+        reason.replace(at, 2, subject);
+    }
     return reason + " (error " + std::to_string(error) + ")";
 }
 
@@ -79,8 +84,10 @@ std::string SystemReason(DWORD error) {
 // it is missing or cannot be loaded (cut short, garbage, of another machine).
 HMODULE Load(const std::wstring& path, std::string* reason) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD missing = GetLastError();
+    const std::string name = Narrow(path.substr(path.find_last_of(L'\\') + 1));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        *reason = Narrow(path) + ": " + SystemReason(GetLastError());
+        *reason = Narrow(path) + ": " + SystemReason(missing, name);
         return nullptr;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -94,7 +101,7 @@ HMODULE Load(const std::wstring& path, std::string* reason) {
     const DWORD error = GetLastError();
     SetErrorMode(errorMode);
     if (module == nullptr) {
-        *reason = Narrow(path) + ": " + SystemReason(error);
+        *reason = Narrow(path) + ": " + SystemReason(error, name);
     }
     return module;
 }
