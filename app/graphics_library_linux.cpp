@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,12 +19,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "graphics_library.h"
@@ -144,18 +143,23 @@ class QuitSignalsDuringLoad {
         sigaddset(&wake, kWake);
         sigset_t before;
         pthread_sigmask(SIG_BLOCK, &wake, &before);
-        try {
-            watch_ = std::thread([this] { Watch(); });
-        } catch (const std::system_error&) {
-            // No thread: the load goes unwatched, as it went before.
-        }
+        // A plain thread, not std::thread: nothing to allocate or look up
+        // when descriptors or memory are short. Without one the load goes
+        // unwatched, as it went before.
+        watching_ = pthread_create(
+                        &watch_, nullptr,
+                        [](void* self) -> void* {
+                            static_cast<QuitSignalsDuringLoad*>(self)->Watch();
+                            return nullptr;
+                        },
+                        this) == 0;
         pthread_sigmask(SIG_SETMASK, &before, nullptr);
     }
     ~QuitSignalsDuringLoad() {
-        if (watch_.joinable()) {
+        if (watching_) {
             done_.store(true);
-            pthread_kill(watch_.native_handle(), kWake);
-            watch_.join();
+            pthread_kill(watch_, kWake);
+            pthread_join(watch_, nullptr);
         }
         // Still blocked in every thread: pending until the library lets it through.
         if (held_ != 0) {
@@ -235,7 +239,8 @@ class QuitSignalsDuringLoad {
     sigset_t watched_{};
     std::atomic<bool> done_{false};
     int held_ = 0;  // the signal that came during the load; the watch's until it is joined
-    std::thread watch_;
+    pthread_t watch_{};
+    bool watching_ = false;
 };
 
 }  // namespace
