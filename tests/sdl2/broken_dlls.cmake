@@ -2,9 +2,22 @@
 # beside it, run under the emulator (wine): each is one line on stderr naming
 # the file, and status 255. The system's loader used to end the program before
 # any of its code ran: status 53 under wine, 0xC0000135 and a dialog on Windows.
-#   cmake -DEMULATOR=<command,comma,separated> -DGAME_DIR=<bin> -DWORK=<folder>
+#   cmake -DEMULATOR=<command|parts|between|bars> -DGAME_DIR=<bin> -DWORK=<folder>
 #         -P broken_dlls.cmake
-string(REPLACE "," ";" emulator "${EMULATOR}")
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+# The emulator's last step (wine-run.sh) makes the wine prefix, then runs a
+# program again when it ends with no output on stdout, as these runs do: it is
+# used once to make the prefix, and wine is run directly after it.
+execute_process(COMMAND ${emulator} cmd /c echo ready OUTPUT_QUIET ERROR_QUIET)
+set(direct)
+foreach(part IN LISTS emulator)
+    if(part MATCHES "wine-run.sh$")
+        list(POP_BACK direct)  # the shell that runs it
+    else()
+        list(APPEND direct ${part})
+    endif()
+endforeach()
+set(emulator ${direct})
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
@@ -13,6 +26,9 @@ function(expect_one_line what file)
                     WORKING_DIRECTORY ${WORK}
                     RESULT_VARIABLE status ERROR_VARIABLE errors OUTPUT_QUIET)
     string(REPLACE "\r" "" errors "${errors}")
+    # Wine's own error channel, which the toolchain turns on (a file it cannot
+    # map), is not the program's.
+    string(REGEX REPLACE "[0-9a-f]+:err:[^\n]*\n" "" errors "${errors}")
     string(REGEX MATCHALL "\n" ends "${errors}")
     list(LENGTH ends lines)
     if(NOT status EQUAL 255 OR NOT lines EQUAL 1
