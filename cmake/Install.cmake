@@ -2,7 +2,8 @@
 #
 # Linux, the usual places (GNUInstallDirs):
 #   bin/chaser                      (games/chaser in the Debian package)
-#   lib/<arch>/chaser/libdxlibdll.so  private: found through the executable's RUNPATH
+#   lib/<arch>/chaser/libdxlibdll.so  private: the game loads it by its full path
+#                                     from its own folder (app/CMakeLists.txt)
 #   share/chaser/resource/bmp/      the 408 pictures
 #   share/applications, share/metainfo, share/icons/hicolor, share/man/man6,
 #   share/doc/chaser
@@ -34,9 +35,6 @@ else()
         message(FATAL_ERROR "The game finds its art in ../share/chaser from its own folder, but "
                             "this layout puts it at ${data_from_bin} from ${game_bindir}")
     endif()
-    file(RELATIVE_PATH lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR}
-         ${CMAKE_INSTALL_FULL_LIBDIR}/chaser)
-    set_target_properties(chaser PROPERTIES INSTALL_RPATH "\$ORIGIN/${lib_from_bin}")
 endif()
 
 install(TARGETS chaser RUNTIME DESTINATION ${game_bindir})

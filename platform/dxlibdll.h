@@ -4,6 +4,8 @@
 // nothing else of the library; any implementation of them can be linked in:
 //   platform/sdl2/       the real library (a shared library, dxlibdll), on SDL2
 //   platform/recording/  a stand-in for tests that records every call
+// dxlibdll_operations.h lists them once more for the code made from the list
+// (the program's forwarders, the export map); it is checked against this file.
 // Every argument and result is a 32-bit signed integer, a file name a pointer to
 // a NUL-terminated 8-bit string. A result of -1 means the operation failed.
 #pragma once

@@ -1,6 +1,6 @@
 #include "recording_dxlibdll.h"
 
-#include "dxlibdll.h"
+#include "dxlibdll_operations.h"
 
 namespace recording {
 
@@ -134,3 +134,21 @@ int32_t dxGetJoypadInputState(int32_t inputType) {
 }
 
 }  // extern "C"
+
+namespace recording {
+
+// Every operation of the list is defined above: one missing leaves a reference
+// here unresolved, and no test that uses the stand-in links.
+struct EveryOperation {
+#define DXLIBDLL_POINTER(name, parameters, arguments, failed) decltype(&::name) name;
+    DXLIBDLL_OPERATIONS(DXLIBDLL_POINTER)
+#undef DXLIBDLL_POINTER
+};
+extern const EveryOperation kEveryOperation;
+const EveryOperation kEveryOperation = {
+#define DXLIBDLL_ADDRESS(name, parameters, arguments, failed) &::name,
+    DXLIBDLL_OPERATIONS(DXLIBDLL_ADDRESS)
+#undef DXLIBDLL_ADDRESS
+};
+
+}  // namespace recording

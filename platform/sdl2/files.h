@@ -48,9 +48,6 @@ bool IsAbsolutePath(const std::string& name);
 // library's terms, UTF-8: on Windows it comes in the ANSI code page.
 std::string SystemNameToUtf8(const char* name);
 
-// The running program's file, as the system names it; empty when unknown.
-std::string ExecutablePath();
-
 // "doing: the system's words for `error`".
 std::string SystemError(const char* doing, int error);
 

@@ -68,12 +68,6 @@ std::string SystemNameToUtf8(const char* name) {
     return name;
 }
 
-std::string ExecutablePath() {
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
-}
-
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
     struct stat status {};
     if (fstat(fd, &status) != 0) {

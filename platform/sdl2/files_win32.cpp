@@ -82,12 +82,6 @@ std::string SystemNameToUtf8(const char* name) {
     return AnsiToUtf8(name);
 }
 
-std::string ExecutablePath() {
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, length);
-}
-
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
     const HANDLE handle = HandleOf(fd);
     BY_HANDLE_FILE_INFORMATION information{};

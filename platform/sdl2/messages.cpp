@@ -7,7 +7,11 @@
 #include <mutex>
 #include <new>
 
-#include "files.h"
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#else
+#include "program_name.h"
+#endif
 
 namespace dxsdl {
 
@@ -74,14 +78,8 @@ std::string ProgramName() {
 }
 #else
 std::string ProgramName() {
-    const std::string path = ExecutablePath();
-    const size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) {
-        name.resize(dot);
-    }
-    return name.empty() ? std::string("game") : name;
+    // The same name as the program's own lines before the library was loaded.
+    return program::ProgramName();
 }
 #endif
 

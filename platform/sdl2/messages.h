@@ -17,8 +17,9 @@ void ReportLine(std::string_view text) noexcept;
 // be written even when there is no memory left to make its text.
 void ReportLine(std::initializer_list<std::string_view> parts) noexcept;
 
-// The running program's file name without its directory or extension ("game"
-// when it cannot be found); in a web page, the page's title. Called for the
+// The running program's file name without its directory or extension
+// (program_name.h; "chaser" when it cannot be found); in a web page, the
+// page's title ("game" when it has none). Called for the
 // prefix of every message and for the window's title.
 std::string ProgramName();
 

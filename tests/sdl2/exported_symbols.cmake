@@ -1,13 +1,17 @@
 # Checks that the shared library exports the twelve operations and nothing else.
-#   cmake -DNM=<nm> -DLIBRARY=<libdxlibdll.so> -P exported_symbols.cmake
+#   cmake -DNM=<nm> -DLIBRARY=<libdxlibdll.so> -DEXPECTED=<names,comma,separated> -P exported_symbols.cmake
+# EXPECTED comes from the operations' one list (platform/dxlibdll_operations.h).
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
                 OUTPUT_VARIABLE listing RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
 endif()
-set(expected dxCheckHitKey dxClearDrawScreen dxDrawGraph dxDxLib_End dxDxLib_Init
-    dxGetJoypadInputState dxLoadGraph dxProcessMessage dxScreenFlip dxSetDrawArea
-    dxSetDrawScreen dxSetGraphMode)
+string(REPLACE "," ";" expected "${EXPECTED}")
+list(LENGTH expected count)
+if(NOT count EQUAL 12)
+    message(FATAL_ERROR "expected the twelve operations, given ${count}: ${expected}")
+endif()
+list(SORT expected)
 string(REPLACE "\n" ";" lines "${listing}")
 set(exported)
 foreach(line IN LISTS lines)

@@ -24,6 +24,8 @@ class StandardStreamsTest : public ::testing::Test {
     void SetUp() override {
         // A copy: no art beside the executable stands in for the missing folder.
         fs::copy_file(CHASER_GAME, dir_.path() / "chaser");
+        // The game loads its library from beside itself.
+        fs::create_symlink(DXLIBDLL_LIBRARY, dir_.path() / fs::path(DXLIBDLL_LIBRARY).filename());
         posix_spawn_file_actions_init(&actions_);
         posix_spawn_file_actions_addchdir_np(&actions_, dir_.path().c_str());
     }
