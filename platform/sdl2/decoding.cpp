@@ -114,6 +114,21 @@ bool InspectBmp(const uint8_t* data, size_t size, uint64_t fileSize, ImageHeader
         }
         header->masksRead = true;
     }
+    // Pixels said to start inside the headers (an offset of 0 among them)
+    // would be the headers read as pixels: noise.
+    // The 40-byte form keeps its colour masks after it.
+    uint64_t headersEnd = 14 + uint64_t{infoSize};
+    if (infoSize == 40 && compression == kBmpBitFields) {
+        headersEnd += 12;
+    } else if (infoSize == 40 && compression == kBmpAlphaBitFields) {
+        headersEnd += 16;
+    }
+    if (header->pixelOffset < headersEnd) {
+        *reason = "damaged BMP: its pixel offset (bfOffBits) is " +
+                  std::to_string(header->pixelOffset) + ", inside its headers, which take " +
+                  std::to_string(headersEnd) + " bytes";
+        return false;
+    }
     if (width > kMaxImageSide || height > kMaxImageSide) {
         return true;  // the caller refuses it by size
     }

@@ -50,7 +50,8 @@ enum class Defect {
     DamagedPngData,
     HugeCheckerboardPng,
     LargeNonImage,
-    Interlaced16BitPng
+    Interlaced16BitPng,
+    PixelOffsetInsideHeaders
 };
 
 // A 4 x 4 PNG whose chunks are whole and whose checksums hold, but whose
@@ -269,6 +270,10 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
                 GTEST_SKIP() << "this build loads no PNG";
 #endif
                 break;
+            case Defect::PixelOffsetInsideHeaders:
+                Put32(good, 10, 30);  // the pixels said to start in the info header
+                WriteBytes(broken, good);
+                break;
         }
     }
 
@@ -335,11 +340,23 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
 };
 
 std::string DefectName(const ::testing::TestParamInfo<Defect>& info) {
-    static const char* const names[] = {
-        "NoFolder",        "FolderIsAFile",       "Missing",       "Empty",
-        "TruncatedHeader", "TruncatedPixels",     "HugeHeader",    "PngUnderBmpName",
-        "Directory",       "DanglingLink",        "LinkLoop",      "UnknownCompression",
-        "DamagedPngData",  "HugeCheckerboardPng", "LargeNonImage", "Interlaced16BitPng"};
+    static const char* const names[] = {"NoFolder",
+                                        "FolderIsAFile",
+                                        "Missing",
+                                        "Empty",
+                                        "TruncatedHeader",
+                                        "TruncatedPixels",
+                                        "HugeHeader",
+                                        "PngUnderBmpName",
+                                        "Directory",
+                                        "DanglingLink",
+                                        "LinkLoop",
+                                        "UnknownCompression",
+                                        "DamagedPngData",
+                                        "HugeCheckerboardPng",
+                                        "LargeNonImage",
+                                        "Interlaced16BitPng",
+                                        "PixelOffsetInsideHeaders"};
     return names[static_cast<int>(info.param)];
 }
 
@@ -389,19 +406,23 @@ TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
         EXPECT_NE(std::string::npos, outcome_.errors.find("allowed (DXLIBDLL_IMAGE_BUDGET)"))
             << outcome_.errors;
     }
+    if (GetParam() == Defect::PixelOffsetInsideHeaders) {
+        // It used to be drawn as noise, the headers read as its pixels.
+        EXPECT_NE(std::string::npos, outcome_.errors.find("pixel offset (bfOffBits) is 30"))
+            << outcome_.errors;
+    }
     EXPECT_EQ(0, PixelsShown(kBroken, 573, 400)) << "a failed load draws nothing";
 }
 
-INSTANTIATE_TEST_SUITE_P(EachDefect, BrokenArtTest,
-                         ::testing::Values(Defect::NoFolder, Defect::FolderIsAFile, Defect::Missing,
-                                           Defect::Empty, Defect::TruncatedHeader,
-                                           Defect::TruncatedPixels, Defect::HugeHeader,
-                                           Defect::PngUnderBmpName, Defect::Directory,
-                                           Defect::DanglingLink, Defect::LinkLoop,
-                                           Defect::UnknownCompression, Defect::DamagedPngData,
-                                           Defect::HugeCheckerboardPng, Defect::LargeNonImage,
-                                           Defect::Interlaced16BitPng),
-                         DefectName);
+INSTANTIATE_TEST_SUITE_P(
+    EachDefect, BrokenArtTest,
+    ::testing::Values(Defect::NoFolder, Defect::FolderIsAFile, Defect::Missing, Defect::Empty,
+                      Defect::TruncatedHeader, Defect::TruncatedPixels, Defect::HugeHeader,
+                      Defect::PngUnderBmpName, Defect::Directory, Defect::DanglingLink,
+                      Defect::LinkLoop, Defect::UnknownCompression, Defect::DamagedPngData,
+                      Defect::HugeCheckerboardPng, Defect::LargeNonImage,
+                      Defect::Interlaced16BitPng, Defect::PixelOffsetInsideHeaders),
+    DefectName);
 
 }  // namespace
 }  // namespace dxtest
