@@ -51,7 +51,8 @@ enum class Defect {
     HugeCheckerboardPng,
     LargeNonImage,
     Interlaced16BitPng,
-    PixelOffsetInsideHeaders
+    PixelOffsetInsideHeaders,
+    NameInOtherCase
 };
 
 // A 4 x 4 PNG whose chunks are whole and whose checksums hold, but whose
@@ -274,6 +275,9 @@ class BrokenArtTest : public ::testing::TestWithParam<Defect> {
                 Put32(good, 10, 30);  // the pixels said to start in the info header
                 WriteBytes(broken, good);
                 break;
+            case Defect::NameInOtherCase:  // copied from Windows
+                WriteBytes(folder / "CHR25-1.BMP", good);
+                break;
         }
     }
 
@@ -356,7 +360,8 @@ std::string DefectName(const ::testing::TestParamInfo<Defect>& info) {
                                         "HugeCheckerboardPng",
                                         "LargeNonImage",
                                         "Interlaced16BitPng",
-                                        "PixelOffsetInsideHeaders"};
+                                        "PixelOffsetInsideHeaders",
+                                        "NameInOtherCase"};
     return names[static_cast<int>(info.param)];
 }
 
@@ -377,6 +382,8 @@ TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
     }
     if (GetParam() == Defect::NoFolder || GetParam() == Defect::FolderIsAFile) {
         EXPECT_EQ(1, lines) << "one line for the missing folder: " << outcome_.errors;
+        EXPECT_NE(std::string::npos, outcome_.errors.find("/share/chaser)"))
+            << "every place looked in: " << outcome_.errors;
         if (GetParam() == Defect::FolderIsAFile) {
             EXPECT_NE(std::string::npos, outcome_.errors.find("is a file, not a folder"))
                 << outcome_.errors;
@@ -406,6 +413,12 @@ TEST_P(BrokenArtTest, TheGamePlaysOnAndEndsOnEscape) {
         EXPECT_NE(std::string::npos, outcome_.errors.find("allowed (DXLIBDLL_IMAGE_BUDGET)"))
             << outcome_.errors;
     }
+    if (GetParam() == Defect::NameInOtherCase) {
+        EXPECT_NE(std::string::npos,
+                  outcome_.errors.find("\"resource/bmp/CHR25-1.BMP\" differs from it only in "
+                                       "letter case"))
+            << outcome_.errors;
+    }
     if (GetParam() == Defect::PixelOffsetInsideHeaders) {
         // It used to be drawn as noise, the headers read as its pixels.
         EXPECT_NE(std::string::npos, outcome_.errors.find("pixel offset (bfOffBits) is 30"))
@@ -421,7 +434,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Defect::PngUnderBmpName, Defect::Directory, Defect::DanglingLink,
                       Defect::LinkLoop, Defect::UnknownCompression, Defect::DamagedPngData,
                       Defect::HugeCheckerboardPng, Defect::LargeNonImage,
-                      Defect::Interlaced16BitPng, Defect::PixelOffsetInsideHeaders),
+                      Defect::Interlaced16BitPng, Defect::PixelOffsetInsideHeaders,
+                      Defect::NameInOtherCase),
     DefectName);
 
 }  // namespace
