@@ -104,4 +104,19 @@ bool DesktopTakesWindowFullscreen(SDL_Window* window) {
     return true;
 }
 
+int WindowColourDepth(SDL_Window* window) {
+#ifdef DXLIBDLL_ASK_X11
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    XWindowAttributes attributes{};
+    if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+        XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0) {
+        return attributes.depth;
+    }
+#else
+    (void)window;
+#endif
+    return 0;
+}
+
 }  // namespace dxsdl

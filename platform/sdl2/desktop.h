@@ -10,4 +10,8 @@ namespace dxsdl {
 // time the player goes fullscreen.
 bool DesktopTakesWindowFullscreen(SDL_Window* window);
 
+// The colour depth of the window's X visual in bits (24 on most displays, 30
+// for 10 bits a colour); 0 where the window is no X window.
+int WindowColourDepth(SDL_Window* window);
+
 }  // namespace dxsdl

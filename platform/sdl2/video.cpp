@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "desktop.h"
 #include "messages.h"
 
 #ifdef __EMSCRIPTEN__
@@ -61,22 +62,34 @@ bool ShowsNothing(const char* driver) {
 #ifdef __EMSCRIPTEN__
 // In a web page the window is the page's canvas: it keeps the screen's own
 // size in pixels, and the page scales it.
-int FirstWindowScale(const ScreenMode&) {
-    return 1;
+SDL_Point FirstWindowSize(const ScreenMode& mode) {
+    return {mode.width, mode.height};
 }
 
 constexpr Uint32 kWindowFlags = 0;
 #else
-// The whole factor for the first window: the largest that fits comfortably on
-// the display (nine tenths of its usable area), at least 1.
-int FirstWindowScale(const ScreenMode& mode) {
+// The first window: the screen mode times the largest whole factor that fits
+// comfortably on the display (nine tenths of its usable area), at least 1. On
+// a display too small for the mode itself, the largest window of the mode's
+// shape that fits, the picture shrunk into it, rather than one that runs off
+// the display.
+SDL_Point FirstWindowSize(const ScreenMode& mode) {
     SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) {
-        return 1;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+        return {mode.width, mode.height};
     }
-    const int64_t byWidth = (static_cast<int64_t>(usable.w) * 9 / 10) / mode.width;
-    const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / mode.height;
-    return static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
+    const int64_t width = mode.width;
+    const int64_t height = mode.height;
+    if (usable.w < width || usable.h < height) {
+        if (usable.w * height <= usable.h * width) {
+            return {usable.w, static_cast<int>(std::max<int64_t>(1, height * usable.w / width))};
+        }
+        return {static_cast<int>(std::max<int64_t>(1, width * usable.h / height)), usable.h};
+    }
+    const int64_t byWidth = (static_cast<int64_t>(usable.w) * 9 / 10) / width;
+    const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / height;
+    const auto scale = static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
+    return {mode.width * scale, mode.height * scale};
 }
 
 constexpr Uint32 kWindowFlags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -188,6 +201,7 @@ bool WaylandReachable(std::string* problem) {
     }
     return true;
 }
+
 #endif
 
 // Said when the process has run out of file descriptors: fewer are free than
@@ -288,10 +302,9 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     window = Window{};
     window.width = mode.width;
     window.height = mode.height;
-    const int scale = FirstWindowScale(mode);
-    window.window =
-        SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                         mode.width * scale, mode.height * scale, kWindowFlags);
+    const SDL_Point size = FirstWindowSize(mode);
+    window.window = SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED,
+                                     SDL_WINDOWPOS_CENTERED, size.x, size.y, kWindowFlags);
     if (window.window == nullptr) {
         *reason = std::string("cannot open the window: ") + SDL_GetError();
         StopVideo(window);
@@ -325,7 +338,31 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     }
     SDL_Surface* output = SDL_GetWindowSurface(window.window);
     if (output == nullptr) {
-        *reason = std::string("cannot draw in the window: ") + SDL_GetError();
+        const std::string error = SDL_GetError();
+        // A framebuffer SDL has no format for (10 bits a colour, depth 30):
+        // a renderer may still draw there, in software if it must.
+        if (window.renderer == nullptr) {
+            window.renderer = SDL_CreateRenderer(window.window, -1, SDL_RENDERER_ACCELERATED);
+            if (window.renderer != nullptr && MakeTexture(window, reason)) {
+                SDL_SetRenderDrawColor(window.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+                SDL_RenderClear(window.renderer);
+                SDL_RenderPresent(window.renderer);
+                return true;
+            }
+        }
+        const int depth = WindowColourDepth(window.window);
+        if (depth == 30) {
+            *reason =
+                "cannot draw in the window: the display's colour depth of 30 bits needs "
+                "OpenGL, which could not be started (" +
+                std::string(SDL_GetError()) + ")";
+        } else if (depth != 0 && depth != 15 && depth != 16 && depth != 24 && depth != 32) {
+            *reason = "cannot draw in the window: the display's colour depth of " +
+                      std::to_string(depth) +
+                      " bits is not supported; the game needs a display of 16 or 24 bits";
+        } else {
+            *reason = "cannot draw in the window: " + error;
+        }
         StopVideo(window);
         return false;
     }

@@ -58,18 +58,19 @@ class ScopedEnv {
     std::optional<std::string> old_;
 };
 
-// The smallest rectangle holding every pixel of the display that is not black.
-SDL_Rect LitArea(Display* display) {
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kDisplayWidth,
-                              kDisplayHeight, AllPlanes, ZPixmap);
+// The smallest rectangle holding every pixel of the display that is not black
+// (of a display `width` x `height`).
+SDL_Rect LitArea(Display* display, int width = kDisplayWidth, int height = kDisplayHeight) {
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
     if (image == nullptr) {
         ADD_FAILURE() << "cannot read the display back";
         return {};
     }
-    int left = kDisplayWidth, top = kDisplayHeight, right = -1, bottom = -1;
-    for (int y = 0; y < kDisplayHeight; ++y) {
-        for (int x = 0; x < kDisplayWidth; ++x) {
-            if ((XGetPixel(image, x, y) & 0xFFFFFF) != 0) {
+    int left = width, top = height, right = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (XGetPixel(image, x, y) != 0) {
                 left = std::min(left, x);
                 right = std::max(right, x);
                 top = std::min(top, y);
@@ -172,6 +173,59 @@ TEST(BareXServerTest, AltEnterCoversTheDisplayWithThePictureCentred) {
     dxsdl::SetPacingEnabled(true);
     EXPECT_EQ(0, dxDxLib_End());
     XCloseDisplay(x);
+}
+
+// Displays the window's own framebuffer cannot serve. At 10 bits a colour
+// (depth 30), for which SDL has no framebuffer format, the picture goes
+// through a renderer instead, in its true colours (the start used to fail
+// with "Unknown window pixel format"). On a display smaller than the screen
+// mode the first window fits the display and shows the whole picture shrunk
+// (it used to open at 640 x 480, running off the display).
+TEST(BareXServerTest, DeepAndSmallDisplaysShowTheWholePicture) {
+    struct Case {
+        int width, height, depth;
+        SDL_Rect corner;  // where the picture's top left 64 x 48 lands
+    };
+    for (const Case& c :
+         {Case{1280, 1024, 30, {320, 272, 64, 48}}, Case{320, 240, 24, {0, 0, 32, 24}}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
+                     std::to_string(c.depth));
+        VirtualDisplay server(c.width, c.height, c.depth);
+        if (server.name().empty()) {
+            GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
+        }
+        ScopedEnv display("DISPLAY", server.name().c_str());
+        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+        Display* x = XOpenDisplay(server.name().c_str());
+        ASSERT_NE(nullptr, x);
+        ASSERT_EQ(0, dxSetGraphMode(640, 480, 16, 60));
+        ASSERT_EQ(0, dxDxLib_Init());
+        dxsdl::SetPacingEnabled(false);
+        ASSERT_EQ(0, dxSetDrawScreen(-2));
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(dxsdl::VideoWindow(), &width, &height);
+        EXPECT_LE(width, c.width);
+        EXPECT_LE(height, c.height);
+
+        SDL_Surface* screen = dxsdl::BackBuffer();
+        SDL_FillRect(screen, nullptr, 0);
+        const SDL_Rect corner{0, 0, 64, 48};
+        SDL_FillRect(screen, &corner, SDL_MapRGB(screen->format, 255, 255, 255));
+        dxScreenFlip();
+        dxScreenFlip();
+        XSync(x, False);
+        ExpectRect(c.corner, LitArea(x, c.width, c.height), "the picture's top left corner");
+        XImage* pixel =
+            XGetImage(x, DefaultRootWindow(x), c.corner.x, c.corner.y, 1, 1, AllPlanes, ZPixmap);
+        ASSERT_NE(nullptr, pixel);
+        EXPECT_EQ(WhitePixel(x, DefaultScreen(x)), XGetPixel(pixel, 0, 0)) << "white stays white";
+        XDestroyImage(pixel);
+
+        dxsdl::SetPacingEnabled(true);
+        EXPECT_EQ(0, dxDxLib_End());
+        XCloseDisplay(x);
+    }
 }
 
 #ifdef CHASER_GAME
