@@ -119,4 +119,24 @@ int WindowColourDepth(SDL_Window* window) {
     return 0;
 }
 
+bool WindowScreens(SDL_Window* window, int* used, int* named) {
+#ifdef DXLIBDLL_ASK_X11
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    XWindowAttributes attributes{};
+    if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+        XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0 &&
+        attributes.screen != nullptr) {
+        *used = XScreenNumberOfScreen(attributes.screen);
+        *named = DefaultScreen(info.info.x11.display);
+        return true;
+    }
+#else
+    (void)window;
+    (void)used;
+    (void)named;
+#endif
+    return false;
+}
+
 }  // namespace dxsdl

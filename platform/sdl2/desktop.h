@@ -14,4 +14,8 @@ bool DesktopTakesWindowFullscreen(SDL_Window* window);
 // for 10 bits a colour); 0 where the window is no X window.
 int WindowColourDepth(SDL_Window* window);
 
+// On X11, the screen the window is on and the one DISPLAY names (":0.1" names
+// screen 1); false elsewhere.
+bool WindowScreens(SDL_Window* window, int* used, int* named);
+
 }  // namespace dxsdl

@@ -54,6 +54,20 @@ bool ListNames(const char* list, const char* driver) {
     return false;
 }
 
+// SDL opens its window on the first X screen it lists, whatever screen
+// DISPLAY names (":0.1"), and cannot be told otherwise: said in a line, so
+// the player knows where to look.
+void SayWhichScreen(SDL_Window* window) {
+    int used = 0;
+    int named = 0;
+    if (WindowScreens(window, &used, &named) && used != named) {
+        const char* display = SDL_getenv("DISPLAY");
+        ReportLine({"DISPLAY=", display != nullptr ? display : "", " names X screen ",
+                    std::to_string(named), ", but the window opened on screen ",
+                    std::to_string(used)});
+    }
+}
+
 bool ShowsNothing(const char* driver) {
     return driver != nullptr &&
            (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
@@ -310,6 +324,7 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
         StopVideo(window);
         return false;
     }
+    SayWhichScreen(window.window);
     // SDL_FRAMEBUFFER_ACCELERATION=0 asks for no 3D acceleration: then, and
     // when no accelerated renderer can be made, the window's own framebuffer.
     // Left unset, we choose: no renderer where it would draw in software.
