@@ -139,4 +139,17 @@ bool WindowScreens(SDL_Window* window, int* used, int* named) {
     return false;
 }
 
+bool XServerAnswers(const char* name) {
+#ifdef DXLIBDLL_ASK_X11
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr) {
+        return false;
+    }
+    XCloseDisplay(display);
+#else
+    (void)name;
+#endif
+    return true;
+}
+
 }  // namespace dxsdl

@@ -18,4 +18,8 @@ int WindowColourDepth(SDL_Window* window);
 // screen 1); false elsewhere.
 bool WindowScreens(SDL_Window* window, int* used, int* named);
 
+// Whether an X server answers at `name`, a value of DISPLAY, and lets this
+// program in; true where that cannot be asked.
+bool XServerAnswers(const char* name);
+
 }  // namespace dxsdl

@@ -216,6 +216,43 @@ bool WaylandReachable(std::string* problem) {
     return true;
 }
 
+// Whether SDL_VIDEODRIVER names the Wayland driver and no other.
+bool OnlyWayland(const char* list) {
+    if (list == nullptr || *list == '\0') {
+        return false;
+    }
+    for (const char* item = list; *item != '\0';) {
+        const char* end = std::strchr(item, ',');
+        const size_t length = end != nullptr ? static_cast<size_t>(end - item) : std::strlen(item);
+        if (length != 7 || SDL_strncasecmp(item, "wayland", 7) != 0) {
+            return false;
+        }
+        if (end == nullptr) {
+            break;
+        }
+        item = end + 1;
+    }
+    return true;
+}
+
+// What keeps the Wayland library from finding its compositor's socket by
+// name (WAYLAND_DISPLAY, "wayland-0" when unset), which it finds in
+// XDG_RUNTIME_DIR; empty when nothing does.
+std::string WaylandRuntimeDirMissing() {
+    const char* socket = SDL_getenv("WAYLAND_SOCKET");
+    if (socket != nullptr && *socket != '\0') {
+        return {};
+    }
+    const char* name = SDL_getenv("WAYLAND_DISPLAY");
+    if (name != nullptr && name[0] == '/') {
+        return {};
+    }
+    const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        return {};
+    }
+    return "XDG_RUNTIME_DIR, the folder the Wayland compositor's socket is in, is not set";
+}
 #endif
 
 // Said when the process has run out of file descriptors: fewer are free than
@@ -289,6 +326,15 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
         if (!haveWayland || !haveX11) {
             SDL_SetHint(SDL_HINT_VIDEODRIVER, haveX11 ? "x11" : "wayland");
         }
+    } else if (OnlyWayland(requested)) {
+        // Asked for by name, the Wayland library would print its own line
+        // about XDG_RUNTIME_DIR before failing.
+        const std::string missing = WaylandRuntimeDirMissing();
+        if (!missing.empty()) {
+            *reason =
+                std::string("cannot start the video driver \"") + requested + "\": " + missing;
+            return false;
+        }
     }
 #endif
     const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
@@ -296,7 +342,12 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     }
     if (started != 0) {
-        if (requested == nullptr || *requested == '\0') {
+        const char* x11 = SDL_getenv("DISPLAY");
+        // What SDL says ("x11 not available") hides that nobody answered.
+        if (SDL_strcmp(SDL_GetError(), "x11 not available") == 0 && x11 != nullptr &&
+            *x11 != '\0' && !XServerAnswers(x11)) {
+            *reason = std::string("cannot start: no X server answers at DISPLAY=") + x11;
+        } else if (requested == nullptr || *requested == '\0') {
             *reason = std::string("cannot start: no display (") + SDL_GetError() + ")";
         } else {
             *reason = std::string("cannot start the video driver \"") + requested +

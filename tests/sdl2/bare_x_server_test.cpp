@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "library_fixture.h"
@@ -229,6 +230,73 @@ TEST(BareXServerTest, DeepAndSmallDisplaysShowTheWholePicture) {
 }
 
 #ifdef CHASER_GAME
+// The real game started with `settings` in place of the environment's
+// display variables; its exit status and what it wrote on standard error.
+std::pair<int, std::string> RunGameOn(const std::vector<std::string>& settings) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view text(*variable);
+        const bool display = text.rfind("SDL_VIDEODRIVER=", 0) == 0 ||
+                             text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_", 0) == 0 ||
+                             text.rfind("XDG_RUNTIME_DIR=", 0) == 0;
+        if (!display) {
+            variables.emplace_back(text);
+        }
+    }
+    variables.insert(variables.end(), settings.begin(), settings.end());
+    std::vector<char*> environment;
+    for (std::string& variable : variables) {
+        environment.push_back(variable.data());
+    }
+    environment.push_back(nullptr);
+    TempDir dir;
+    const std::string errors = dir.File("errors.txt");
+    const pid_t game = fork();
+    if (game == 0) {
+        const int errorFile = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(errorFile, 2);
+        alarm(20);  // ended by SIGALRM should it wait for ever
+        execle(CHASER_GAME, CHASER_GAME, static_cast<char*>(nullptr), environment.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(game, &status, 0);
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status, text.str()};
+}
+
+// Where the game cannot show anything it ends with 255 and one line of its
+// own that says why, and no line of a library before it.
+TEST(UnusableDisplayTest, TheGameSaysWhyInOneLine) {
+    VirtualDisplay shallow(640, 480, 8);
+    if (shallow.name().empty()) {
+        GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
+    }
+    struct Case {
+        std::vector<std::string> settings;
+        std::string said;
+    };
+    const Case cases[] = {
+        // 256 colours from a palette: nothing can draw there.
+        {{"DISPLAY=" + shallow.name()}, "the display's colour depth of 8 bits is not supported"},
+        // It used to say "no display (x11 not available)".
+        {{"DISPLAY=garbage"}, "no X server answers at DISPLAY=garbage"},
+        // The Wayland library's own "error: XDG_RUNTIME_DIR is invalid or
+        // not set" came first.
+        {{"SDL_VIDEODRIVER=wayland"}, "XDG_RUNTIME_DIR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings[0]);
+        const auto [status, said] = RunGameOn(c.settings);
+        EXPECT_EQ(255, status) << said;
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_EQ(0u, said.rfind("chaser: cannot ", 0)) << said;
+        EXPECT_NE(std::string::npos, said.find(c.said)) << said;
+    }
+}
+
 // Under a limit of 4 open files the display connection cannot be made; the
 // game says it is out of file descriptors (it used to say there was no
 // display, with the X server right there).
