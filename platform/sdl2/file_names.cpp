@@ -115,12 +115,14 @@ bool IsFolder(const std::string& path) {
 #endif
 }
 
+#ifndef _WIN32
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
                return lower(x) == lower(y);
            });
 }
+#endif
 
 // The places a relative name is looked for, in order: the working directory,
 // beside the program, the install's data folder.
