@@ -37,12 +37,18 @@ void PushKey(SDL_Scancode code, bool down) {
 }
 
 // SCRIPTED_GAME_FREEZE_AT=N: frame N never ends, as when the display stops
-// answering, so only signals can end the game.
+// answering, so only signals can end the game; the report directory gets a
+// file "frozen" as it begins.
 int freezeAt = -1;
 bool tapEscape = false;
 
 void AtFrameStart() {
     if (frame == freezeAt) {
+        // Said by a file "frozen" in the report directory, for the test to
+        // signal a game that is surely held now.
+        if (FILE* frozen = std::fopen((reportDirectory + "/frozen").c_str(), "w")) {
+            std::fclose(frozen);
+        }
         for (;;) {
             SDL_Delay(1000);
         }
