@@ -191,6 +191,14 @@ TEST(BareXServerTest, DeepAndSmallDisplaysShowTheWholePicture) {
          {Case{1280, 1024, 30, {320, 272, 64, 48}}, Case{320, 240, 24, {0, 0, 32, 24}}}) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
                      std::to_string(c.depth));
+#if defined(__SANITIZE_ADDRESS__)
+        if (c.depth == 30) {
+            // The GL driver behind the renderer is unloaded before the leak
+            // check runs, so what it keeps cannot be told from our own leaks:
+            // the renderer is checked in the plain build.
+            continue;
+        }
+#endif
         VirtualDisplay server(c.width, c.height, c.depth);
         if (server.name().empty()) {
             GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
