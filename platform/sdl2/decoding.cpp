@@ -13,6 +13,9 @@
 
 #ifdef DXLIBDLL_HAVE_PNG
 #include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
 #endif
 
 namespace dxsdl {
@@ -111,6 +114,21 @@ bool InspectBmp(const uint8_t* data, size_t size, uint64_t fileSize, ImageHeader
         }
         header->masksRead = true;
     }
+    // Pixels said to start inside the headers (an offset of 0 among them)
+    // would be the headers read as pixels: noise.
+    // The 40-byte form keeps its colour masks after it.
+    uint64_t headersEnd = 14 + uint64_t{infoSize};
+    if (infoSize == 40 && compression == kBmpBitFields) {
+        headersEnd += 12;
+    } else if (infoSize == 40 && compression == kBmpAlphaBitFields) {
+        headersEnd += 16;
+    }
+    if (header->pixelOffset < headersEnd) {
+        *reason = "damaged BMP: its pixel offset (bfOffBits) is " +
+                  std::to_string(header->pixelOffset) + ", inside its headers, which take " +
+                  std::to_string(headersEnd) + " bytes";
+        return false;
+    }
     if (width > kMaxImageSide || height > kMaxImageSide) {
         return true;  // the caller refuses it by size
     }
@@ -153,6 +171,11 @@ bool InspectPng(const uint8_t* data, size_t size, ImageHeader* header, std::stri
     header->kind = ImageKind::Png;
     header->width = Be32(data + 16);
     header->height = Be32(data + 20);
+    // The rest of IHDR: bit depth, colour type, compression, filter, interlace.
+    if (size >= 29) {
+        header->pngBitDepth = data[24];
+        header->pngInterlaced = data[28] == 1;
+    }
     if (header->width == 0 || header->height == 0) {
         *reason = "the image has no pixels (" + std::to_string(header->width) + " x " +
                   std::to_string(header->height) + ")";
@@ -308,6 +331,114 @@ bool FinishPng(png_image& png, const ImageHeader& header, uint8_t* pixels, std::
     return true;
 }
 
+// libpng's simplified reader, as some of its releases patch it (Debian's
+// 1.6.39 among them), scales a 16-bit interlaced file to 8 bits through a row
+// buffer that keeps none of the earlier passes: about half the samples come
+// out wrong, without an error. Such a file is read through libpng's row
+// interface instead, asking for the very transformations the simplified
+// reader asks for (pngread.c, png_image_read_direct, for B, G, R, A bytes
+// from 16-bit samples), so it gives the pixels the same file not interlaced
+// gives. libpng reports errors by longjmp: what lies between the setjmp and
+// the libpng calls holds plain data only.
+struct PngRowRead {
+    std::jmp_buf jump;
+    char message[sizeof png_image::message] = {};
+    const uint8_t* data = nullptr;  // from memory: what is left to read
+    size_t left = 0;
+};
+
+[[noreturn]] void OnPngRowError(png_structp png, png_const_charp message) {
+    auto* read = static_cast<PngRowRead*>(png_get_error_ptr(png));
+    std::snprintf(read->message, sizeof read->message, "%s", message);
+    std::longjmp(read->jump, 1);
+}
+
+void OnPngRowWarning(png_structp, png_const_charp) {}
+
+void ReadPngFromMemory(png_structp png, png_bytep out, size_t count) {
+    auto* read = static_cast<PngRowRead*>(png_get_io_ptr(png));
+    if (count > read->left) {
+        png_error(png, "read beyond end of data");
+    }
+    std::memcpy(out, read->data, count);
+    read->data += count;
+    read->left -= count;
+}
+
+// False with libpng's message in `read`.
+bool ReadRowsOfPng(PngRowRead& read, std::FILE* file, const ImageHeader& header, uint8_t* pixels) {
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, OnPngRowError, OnPngRowWarning);
+    png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+    if (info == nullptr) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        std::snprintf(read.message, sizeof read.message, "out of memory");
+        return false;
+    }
+    if (setjmp(read.jump) != 0) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_benign_errors(png, 1);
+    if (file != nullptr) {
+        png_init_io(png, file);
+    } else {
+        png_set_read_fn(png, &read, ReadPngFromMemory);
+    }
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    if (width != header.width || png_get_image_height(png, info) != header.height) {
+        png_error(png, "its pixels do not match its header");
+    }
+    const png_byte colourType = png_get_color_type(png, info);
+    const bool alpha =
+        (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    png_set_expand(png);
+    if ((colourType & PNG_COLOR_MASK_COLOR) == 0) {
+        png_set_gray_to_rgb(png);
+    }
+    // The file's gamma where it gives none: sRGB, as PNG_IMAGE_FLAG_16BIT_sRGB
+    // has it for the simplified reader.
+    png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+    png_set_scale_16(png);
+    if (!alpha) {
+        png_set_add_alpha(png, 255, PNG_FILLER_AFTER);
+    }
+    png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+    png_set_bgr(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    if (png_get_rowbytes(png, info) != rowBytes) {
+        png_error(png, "unexpected row size");
+    }
+    // Each pass fills in its pixels of every row, over what the earlier
+    // passes left there.
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < header.height; ++y) {
+            png_read_row(png, pixels + y * rowBytes, nullptr);
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+bool DecodeInterlaced16BitPng(std::FILE* file, const uint8_t* data, size_t size,
+                              const ImageHeader& header, uint8_t* pixels, std::string* reason) {
+    PngRowRead read;
+    read.data = data;
+    read.left = size;
+    if (!ReadRowsOfPng(read, file, header, pixels)) {
+        *reason = PngProblem(read.message);
+        return false;
+    }
+    return true;
+}
+
+bool NeedsRowReader(const ImageHeader& header) {
+    return header.pngBitDepth == 16 && header.pngInterlaced;
+}
+
 // Into a surface of B, G, R, A bytes: SDL_PIXELFORMAT_BGRA32, which is
 // ARGB8888 on little-endian machines only.
 SDL_Surface* DecodePng(const uint8_t* data, size_t size, const ImageHeader& header,
@@ -335,6 +466,9 @@ bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
         *reason = "cannot read it: no stream for it";
         return false;
     }
+    if (NeedsRowReader(header)) {
+        return DecodeInterlaced16BitPng(file, nullptr, 0, header, pixels, reason);
+    }
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_stdio(&png, file) == 0) {
@@ -347,6 +481,9 @@ bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
 
 bool DecodePngBytes(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* pixels,
                     std::string* reason) {
+    if (NeedsRowReader(header)) {
+        return DecodeInterlaced16BitPng(nullptr, data, size, header, pixels, reason);
+    }
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_memory(&png, data, size) == 0) {

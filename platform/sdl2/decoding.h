@@ -43,6 +43,9 @@ struct ImageHeader {
     bool topDown = false;
     uint32_t masks[4] = {};  // red, green, blue, alpha, when the header gives them
     bool masksRead = false;
+    // A PNG's bits a sample, and whether its rows come in Adam7's seven passes.
+    uint32_t pngBitDepth = 0;
+    bool pngInterlaced = false;
 };
 
 // The kind and size of the image in a file of `fileSize` bytes whose first

@@ -104,4 +104,52 @@ bool DesktopTakesWindowFullscreen(SDL_Window* window) {
     return true;
 }
 
+int WindowColourDepth(SDL_Window* window) {
+#ifdef DXLIBDLL_ASK_X11
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    XWindowAttributes attributes{};
+    if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+        XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0) {
+        return attributes.depth;
+    }
+#else
+    (void)window;
+#endif
+    return 0;
+}
+
+bool WindowScreens(SDL_Window* window, int* used, int* named) {
+#ifdef DXLIBDLL_ASK_X11
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    XWindowAttributes attributes{};
+    if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+        XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0 &&
+        attributes.screen != nullptr) {
+        *used = XScreenNumberOfScreen(attributes.screen);
+        *named = DefaultScreen(info.info.x11.display);
+        return true;
+    }
+#else
+    (void)window;
+    (void)used;
+    (void)named;
+#endif
+    return false;
+}
+
+bool XServerAnswers(const char* name) {
+#ifdef DXLIBDLL_ASK_X11
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr) {
+        return false;
+    }
+    XCloseDisplay(display);
+#else
+    (void)name;
+#endif
+    return true;
+}
+
 }  // namespace dxsdl

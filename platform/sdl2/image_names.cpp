@@ -44,7 +44,77 @@ bool IsFolder(const std::string& path) {
     return Classify(path, &kind, &ignored) && kind == FileKind::Folder;
 }
 
+#ifndef _WIN32
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+               return lower(x) == lower(y);
+           });
+}
+#endif
+
+// The places a relative name is looked for, in order: the working directory,
+// beside the program, the install's data folder.
+std::vector<std::string> PlacesFor(const std::string& executableDirectory) {
+    std::vector<std::string> places{""};
+    if (!executableDirectory.empty()) {
+        places.push_back(executableDirectory);
+        // An installed game keeps its art in the data folder of its own
+        // install (bin/ or games/ next to share/), wherever that install was
+        // put: found from the executable, never from a path fixed at build time.
+        places.push_back(executableDirectory + "../share/chaser/");
+    }
+    return places;
+}
+
 }  // namespace
+
+std::string FindIgnoringCase(const std::string& place, const std::string& name) {
+#ifdef _WIN32
+    // Names there are found whatever their case.
+    (void)place;
+    (void)name;
+    return {};
+#else
+    std::string found = place;
+    for (size_t start = 0;;) {
+        const size_t slash = name.find('/', start);
+        const std::string part =
+            name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        bool matched = part.empty() || part == "." || part == "..";
+        if (matched) {
+            found += part;
+        }
+        std::error_code error;
+        fs::directory_iterator entry(found.empty() ? fs::path(".") : fs::path(found), error);
+        for (; !matched && !error && entry != fs::directory_iterator(); entry.increment(error)) {
+            const std::string spelt = entry->path().filename().string();
+            if (SameIgnoringCase(spelt, part)) {
+                found += spelt;
+                matched = true;
+            }
+        }
+        if (!matched) {
+            return {};
+        }
+        if (slash == std::string::npos) {
+            return found;
+        }
+        found += '/';
+        start = slash + 1;
+    }
+#endif
+}
+
+std::string InstallDataFolder(const std::string& executableDirectory) {
+    std::string bin = executableDirectory;
+    while (bin.size() > 1 && (bin.back() == '/' || bin.back() == '\\')) {
+        bin.pop_back();
+    }
+    const size_t slash = bin.find_last_of("/\\");
+    return slash == std::string::npos ? executableDirectory + "../share/chaser"
+                                      : bin.substr(0, slash) + "/share/chaser";
+}
 
 bool IsFileNotFolder(const std::string& path) {
     FileKind kind = FileKind::Missing;
@@ -82,14 +152,7 @@ std::string FindImageFile(const std::string& name, const std::string& executable
                 return {};
         }
     }
-    std::vector<std::string> places{""};
-    if (!executableDirectory.empty()) {
-        places.push_back(executableDirectory);
-        // An installed game keeps its art in the data folder of its own
-        // install (bin/ or games/ next to share/), wherever that install was
-        // put: found from the executable, never from a path fixed at build time.
-        places.push_back(executableDirectory + "../share/chaser/");
-    }
+    const std::vector<std::string> places = PlacesFor(executableDirectory);
     std::string firstError;
     for (const std::string& place : places) {
         std::string error;
@@ -113,7 +176,20 @@ std::string FindImageFile(const std::string& name, const std::string& executable
     *reason = executableDirectory.empty()
                   ? "file not found in the working directory"
                   : "file not found in the working directory, in " + executableDirectory +
-                        " or in " + executableDirectory + "../share/chaser/";
+                        " or in " + InstallDataFolder(executableDirectory) + "/";
+    if (!*folderMissing) {
+        *reason += CaseHint(name, executableDirectory);
+    }
+    return {};
+}
+
+std::string CaseHint(const std::string& name, const std::string& executableDirectory) {
+    for (const std::string& place : PlacesFor(executableDirectory)) {
+        const std::string spelt = FindIgnoringCase(place, name);
+        if (!spelt.empty()) {
+            return "; \"" + spelt + "\" differs from it only in letter case";
+        }
+    }
     return {};
 }
 

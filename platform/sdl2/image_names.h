@@ -27,6 +27,20 @@ std::string FolderOf(const std::string& name);
 std::string FindImageFile(const std::string& name, const std::string& executableDirectory,
                           std::string* reason, bool* folderMissing);
 
+// The install's data folder for a program in `executableDirectory`
+// (/usr/share/chaser for /usr/games/), for messages.
+std::string InstallDataFolder(const std::string& executableDirectory);
+
+// How the relative `name` is spelt in `place` (a folder ending in a
+// separator, empty for the working directory) when letter case is ignored:
+// art copied from Windows may differ in case alone. Empty when nothing there
+// matches, and on Windows, where names are found whatever their case.
+std::string FindIgnoringCase(const std::string& place, const std::string& name);
+
+// "; "<path>" differs from it only in letter case" for the first place a name
+// looked for there matches when case is ignored; empty when none does.
+std::string CaseHint(const std::string& name, const std::string& executableDirectory);
+
 // Whether `path` names something that is not a folder, such as a plain file
 // where a folder is looked for; for messages.
 bool IsFileNotFolder(const std::string& path);

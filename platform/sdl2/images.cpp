@@ -347,7 +347,11 @@ void WriteLoadSummary(const ImageTable& table) {
         }
         std::string where = "in the working directory (" + WorkingDirectory() + ")";
         if (!beside.empty()) {
-            where += " or beside the program (" + beside + ")";
+            where += ", beside the program (" + beside + ") or in its install's data folder (" +
+                     InstallDataFolder(table.executableDirectory) + ")";
+        }
+        for (const std::string& folder : table.missingFolders) {
+            where += CaseHint(folder, table.executableDirectory);
         }
         // A plain file where the folder should be is easily taken for it.
         for (const std::string& folder : table.missingFolders) {

@@ -4,7 +4,9 @@
 // running: a second signal, or two seconds in which the game gives no sign of
 // life (a frame or a load), ends the process. A game that already answered
 // and was on its way out ends with 0; one that never answered ends as the
-// signal ends any program.
+// signal ends any program. The same signal again within a few milliseconds
+// is the same request, not a second one: closing a terminal sends SIGHUP
+// twice (from the kernel, and from the shell passing it on to its jobs).
 #include "signals.h"
 
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
@@ -26,12 +28,15 @@ namespace {
 constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr size_t kQuitSignalCount = sizeof kQuitSignals / sizeof kQuitSignals[0];
 constexpr int64_t kAnswerNs = 2'000'000'000;
+// A repeat of the first signal within this is an echo of it; a person
+// pressing Ctrl+C again takes far longer.
+constexpr int64_t kEchoNs = 50'000'000;
 
 // Shared with the handlers, which may run on any of the process's threads and
 // interrupt any code: lock-free atomics only.
 std::atomic<int> pendingSignal{0};  // the first quit signal, 0 for none
 std::atomic<bool> answered{false};  // the game was told to quit
-std::atomic<int64_t> signalAt{0};   // when the first one came, on the monotonic clock
+std::atomic<int64_t> signalAt{0};   // when the first one came, on the monotonic clock; 0 for none
 std::atomic<int64_t> lastSignOfLife{0};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
                   std::atomic<int64_t>::is_always_lock_free,
@@ -93,6 +98,11 @@ void OnQuitSignal(int signal) {
         WakeWatchdogIn(kAnswerNs);
         return;
     }
+    // 0: the first one's handler, on another thread, has yet to note its time.
+    const int64_t firstAt = signalAt.load();
+    if (none == signal && (firstAt == 0 || now - firstAt < kEchoNs)) {
+        return;
+    }
     EndNow(signal);
 }
 
@@ -120,6 +130,7 @@ void CatchQuitSignals() {
     pthread_sigmask(SIG_BLOCK, &handled, nullptr);
     pendingSignal.store(0);
     answered.store(false);
+    signalAt.store(0);
     lastSignOfLife.store(Now());
     struct sigaction action {};
     action.sa_handler = OnQuitSignal;
@@ -169,6 +180,7 @@ void ReleaseQuitSignals() {
     const int unanswered = answered.load() ? 0 : pendingSignal.load();
     pendingSignal.store(0);
     answered.store(false);
+    signalAt.store(0);
     caught = false;
     // A signal the game never answered is passed on to the handling restored
     // above (by default: the end of the process), as is one still blocked

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "desktop.h"
 #include "messages.h"
 #include "screen.h"
 
@@ -54,6 +55,20 @@ bool ListNames(const char* list, const char* driver) {
     return false;
 }
 
+// SDL opens its window on the first X screen it lists, whatever screen
+// DISPLAY names (":0.1"), and cannot be told otherwise: said in a line, so
+// the player knows where to look.
+void SayWhichScreen(SDL_Window* window) {
+    int used = 0;
+    int named = 0;
+    if (WindowScreens(window, &used, &named) && used != named) {
+        const char* display = SDL_getenv("DISPLAY");
+        ReportLine({"DISPLAY=", display != nullptr ? display : "", " names X screen ",
+                    std::to_string(named), ", but the window opened on screen ",
+                    std::to_string(used)});
+    }
+}
+
 bool ShowsNothing(const char* driver) {
     return driver != nullptr &&
            (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
@@ -62,22 +77,34 @@ bool ShowsNothing(const char* driver) {
 #ifdef __EMSCRIPTEN__
 // In a web page the window is the page's canvas: it keeps the screen's own
 // size in pixels, and the page scales it.
-int FirstWindowScale(const ScreenMode&) {
-    return 1;
+SDL_Point FirstWindowSize(const ScreenMode& mode) {
+    return {mode.width, mode.height};
 }
 
 constexpr Uint32 kWindowFlags = 0;
 #else
-// The whole factor for the first window: the largest that fits comfortably on
-// the display (nine tenths of its usable area), at least 1.
-int FirstWindowScale(const ScreenMode& mode) {
+// The first window: the screen mode times the largest whole factor that fits
+// comfortably on the display (nine tenths of its usable area), at least 1. On
+// a display too small for the mode itself, the largest window of the mode's
+// shape that fits, the picture shrunk into it, rather than one that runs off
+// the display.
+SDL_Point FirstWindowSize(const ScreenMode& mode) {
     SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) {
-        return 1;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+        return {mode.width, mode.height};
     }
-    const int64_t byWidth = (static_cast<int64_t>(usable.w) * 9 / 10) / mode.width;
-    const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / mode.height;
-    return static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
+    const int64_t width = mode.width;
+    const int64_t height = mode.height;
+    if (usable.w < width || usable.h < height) {
+        if (usable.w * height <= usable.h * width) {
+            return {usable.w, static_cast<int>(std::max<int64_t>(1, height * usable.w / width))};
+        }
+        return {static_cast<int>(std::max<int64_t>(1, width * usable.h / height)), usable.h};
+    }
+    const int64_t byWidth = (static_cast<int64_t>(usable.w) * 9 / 10) / width;
+    const int64_t byHeight = (static_cast<int64_t>(usable.h) * 9 / 10) / height;
+    const auto scale = static_cast<int>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 8));
+    return {mode.width * scale, mode.height * scale};
 }
 
 constexpr Uint32 kWindowFlags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -189,6 +216,44 @@ bool WaylandReachable(std::string* problem) {
     }
     return true;
 }
+
+// Whether SDL_VIDEODRIVER names the Wayland driver and no other.
+bool OnlyWayland(const char* list) {
+    if (list == nullptr || *list == '\0') {
+        return false;
+    }
+    for (const char* item = list; *item != '\0';) {
+        const char* end = std::strchr(item, ',');
+        const size_t length = end != nullptr ? static_cast<size_t>(end - item) : std::strlen(item);
+        if (length != 7 || SDL_strncasecmp(item, "wayland", 7) != 0) {
+            return false;
+        }
+        if (end == nullptr) {
+            break;
+        }
+        item = end + 1;
+    }
+    return true;
+}
+
+// What keeps the Wayland library from finding its compositor's socket by
+// name (WAYLAND_DISPLAY, "wayland-0" when unset), which it finds in
+// XDG_RUNTIME_DIR; empty when nothing does.
+std::string WaylandRuntimeDirMissing() {
+    const char* socket = SDL_getenv("WAYLAND_SOCKET");
+    if (socket != nullptr && *socket != '\0') {
+        return {};
+    }
+    const char* name = SDL_getenv("WAYLAND_DISPLAY");
+    if (name != nullptr && name[0] == '/') {
+        return {};
+    }
+    const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        return {};
+    }
+    return "XDG_RUNTIME_DIR, the folder the Wayland compositor's socket is in, is not set";
+}
 #endif
 
 // Said when the process has run out of file descriptors: fewer are free than
@@ -262,6 +327,15 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
         if (!haveWayland || !haveX11) {
             SDL_SetHint(SDL_HINT_VIDEODRIVER, haveX11 ? "x11" : "wayland");
         }
+    } else if (OnlyWayland(requested)) {
+        // Asked for by name, the Wayland library would print its own line
+        // about XDG_RUNTIME_DIR before failing.
+        const std::string missing = WaylandRuntimeDirMissing();
+        if (!missing.empty()) {
+            *reason =
+                std::string("cannot start the video driver \"") + requested + "\": " + missing;
+            return false;
+        }
     }
 #endif
     const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
@@ -269,7 +343,12 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     }
     if (started != 0) {
-        if (requested == nullptr || *requested == '\0') {
+        const char* x11 = SDL_getenv("DISPLAY");
+        // What SDL says ("x11 not available") hides that nobody answered.
+        if (SDL_strcmp(SDL_GetError(), "x11 not available") == 0 && x11 != nullptr &&
+            *x11 != '\0' && !XServerAnswers(x11)) {
+            *reason = std::string("cannot start: no X server answers at DISPLAY=") + x11;
+        } else if (requested == nullptr || *requested == '\0') {
             *reason = std::string("cannot start: no display (") + SDL_GetError() + ")";
         } else {
             *reason = std::string("cannot start the video driver \"") + requested +
@@ -289,15 +368,15 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     window = Window{};
     window.width = mode.width;
     window.height = mode.height;
-    const int scale = FirstWindowScale(mode);
-    window.window =
-        SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                         mode.width * scale, mode.height * scale, kWindowFlags);
+    const SDL_Point size = FirstWindowSize(mode);
+    window.window = SDL_CreateWindow(ProgramName().c_str(), SDL_WINDOWPOS_CENTERED,
+                                     SDL_WINDOWPOS_CENTERED, size.x, size.y, kWindowFlags);
     if (window.window == nullptr) {
         *reason = std::string("cannot open the window: ") + SDL_GetError();
         StopVideo(window);
         return false;
     }
+    SayWhichScreen(window.window);
     // SDL_FRAMEBUFFER_ACCELERATION=0 asks for no 3D acceleration: then, and
     // when no accelerated renderer can be made, the window's own framebuffer.
     // Left unset, we choose: no renderer where it would draw in software.
@@ -326,7 +405,31 @@ bool OpenVideo(Window& window, const ScreenMode& mode, std::string* reason) {
     }
     SDL_Surface* output = SDL_GetWindowSurface(window.window);
     if (output == nullptr) {
-        *reason = std::string("cannot draw in the window: ") + SDL_GetError();
+        const std::string error = SDL_GetError();
+        // A framebuffer SDL has no format for (10 bits a colour, depth 30):
+        // a renderer may still draw there, in software if it must.
+        if (window.renderer == nullptr) {
+            window.renderer = SDL_CreateRenderer(window.window, -1, SDL_RENDERER_ACCELERATED);
+            if (window.renderer != nullptr && MakeTexture(window, reason)) {
+                SDL_SetRenderDrawColor(window.renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+                SDL_RenderClear(window.renderer);
+                SDL_RenderPresent(window.renderer);
+                return true;
+            }
+        }
+        const int depth = WindowColourDepth(window.window);
+        if (depth == 30) {
+            *reason =
+                "cannot draw in the window: the display's colour depth of 30 bits needs "
+                "OpenGL, which could not be started (" +
+                std::string(SDL_GetError()) + ")";
+        } else if (depth != 0 && depth != 15 && depth != 16 && depth != 24 && depth != 32) {
+            *reason = "cannot draw in the window: the display's colour depth of " +
+                      std::to_string(depth) +
+                      " bits is not supported; the game needs a display of 16 or 24 bits";
+        } else {
+            *reason = "cannot draw in the window: " + error;
+        }
         StopVideo(window);
         return false;
     }

@@ -22,10 +22,10 @@ namespace {
 using namespace std::chrono_literals;
 
 // A game held inside frame 5 for good (the frame hook never returns, as a
-// frozen display would hold it) is sent `signals`, a tenth of a second apart,
-// once it says it is frozen; its wait status, and in `took` the time from the
-// first signal to its end.
-int FrozenGameStatus(std::initializer_list<int> signals,
+// frozen display would hold it) is sent `signals`, `gap` apart, once it says
+// it is frozen; its wait status, and in `took` the time from the first signal
+// to its end.
+int FrozenGameStatus(std::initializer_list<int> signals, std::chrono::milliseconds gap = 100ms,
                      std::chrono::steady_clock::duration* took = nullptr) {
     TempDir dir;
     const std::string report = dir.File("report");
@@ -47,7 +47,7 @@ int FrozenGameStatus(std::initializer_list<int> signals,
     const auto first = std::chrono::steady_clock::now();
     for (int signal : signals) {
         kill(game, signal);
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(gap);
     }
     const std::optional<int> status = EndedOrKilled(game, 10s);
     if (took != nullptr) {
@@ -69,11 +69,22 @@ TEST(FrozenGameTest, AnUnansweredSignalEndsTheGameAsThatSignal) {
 
 TEST(FrozenGameTest, ASecondSignalEndsTheGameAtOnce) {
     std::chrono::steady_clock::duration took{};
-    const int status = FrozenGameStatus({SIGINT, SIGINT}, &took);
+    const int status = FrozenGameStatus({SIGINT, SIGINT}, 100ms, &took);
     // Well before the two seconds an unanswered first signal is given.
     EXPECT_LT(took, 1900ms);
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
     EXPECT_EQ(SIGINT, WTERMSIG(status));
+}
+
+// Closing a terminal sends SIGHUP twice, milliseconds apart (the kernel's,
+// then the shell's passed on): one request, so the frozen game is given its
+// two seconds rather than ended at once as by a second request.
+TEST(FrozenGameTest, TheSameSignalTwiceWithinMillisecondsIsOneRequest) {
+    std::chrono::steady_clock::duration sinceSignal{};
+    const int status = FrozenGameStatus({SIGHUP, SIGHUP}, 5ms, &sinceSignal);
+    EXPECT_GE(sinceSignal, 1900ms);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(SIGHUP, WTERMSIG(status));
 }
 
 // A BMP of 120 bytes that declares 8192 x 8192 pixels, run-length coded: one

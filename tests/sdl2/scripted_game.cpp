@@ -32,7 +32,8 @@ int frame = 0;
 using testkeys::PushKey;
 
 // SCRIPTED_GAME_FREEZE_AT=N: frame N never ends, as when the display stops
-// answering, so only signals can end the game.
+// answering, so only signals can end the game; the report directory gets a
+// file "frozen" as it begins.
 int freezeAt = -1;
 bool tapEscape = false;
 

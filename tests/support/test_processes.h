@@ -171,15 +171,17 @@ inline int RunMeasuringPeak(const std::string& command, long* peakKb) {
     return got == static_cast<ssize_t>(sizeof report) ? static_cast<int>(report[0]) : -1;
 }
 
-// An Xvfb of its own, on a display number it picks itself.
+// An Xvfb of its own, on a display number it picks itself, of `depth` bits a
+// pixel.
 class VirtualDisplay {
   public:
-    VirtualDisplay(int width, int height) {
+    VirtualDisplay(int width, int height, int depth = 24) {
         int channel[2];
         if (pipe(channel) != 0) {
             return;
         }
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        const std::string screen =
+            std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
         pid_ = fork();
         if (pid_ == 0) {
             close(channel[0]);
