@@ -239,6 +239,17 @@ int32_t PadBits(const Input& input) {
     return bits | input.touchBits;
 }
 
+// Back and Start of pad 1 held together: the player asks to quit, as closing
+// the window does, so that a player with only a pad in hand (a handheld, a
+// couch by the TV) can leave. Pads name the two Select/View and Start/Menu;
+// the browser's standard mapping has them as buttons 8 and 9, which SDL's
+// mapping for the page gives the same names. Either one alone is an ordinary
+// button, pressed by chance or meant as a pause, and never ends the game.
+bool PadAsksToQuit(SDL_GameController* pad) {
+    return pad != nullptr && SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK) != 0 &&
+           SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_START) != 0;
+}
+
 void HandleInputEvent(Input& input, const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
@@ -357,6 +368,12 @@ void ReadInput(Input& input, Window& window, Pacer& pacer) {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         HandleEvent(around, event);
+    }
+    // The pad's request stands as the window's close does: a recording keeps
+    // it on this frame, and it ends a recording being played, as the player's
+    // own request and not one of its frames.
+    if (PadAsksToQuit(input.pad)) {
+        input.quitRequested = true;
     }
 #ifdef __EMSCRIPTEN__
     input.touchBits = pageTouchBits | pageTouchesSinceFrame;
