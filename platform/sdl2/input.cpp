@@ -153,6 +153,40 @@ namespace {
 int32_t pageTouchBits = 0;
 int32_t pageTouchesSinceFrame = 0;
 bool pageQuitRequested = false;
+
+// SDL's joystick driver for the page keeps the state a pad has when the
+// browser announces it, and reports only later changes from it. A browser
+// shows a page no pad until a button is pressed on it, so the press that
+// brought the pad in, held, would never count. Announced at rest instead
+// (once per page, for every game it runs), that press is the first change
+// SDL sees, and steers from the next frame. Added before SDL starts its
+// pads, this listener comes before SDL's own: the browser's event goes no
+// further, and one just like it but with the pad at rest goes to the
+// listeners after it in its place (an event's own gamepad may not be
+// replaced).
+// clang-format off
+EM_JS(void, AnnouncePadsAtRest, (), {
+    if (typeof window === "undefined" || window.dxsdlPadsAtRest) {
+        return;
+    }
+    window.dxsdlPadsAtRest = true;
+    window.addEventListener("gamepadconnected", (event) => {
+        const pad = event.gamepad;
+        if (!pad || event.dxsdlAtRest) {
+            return;
+        }
+        event.stopImmediatePropagation();
+        const atRest = new Event("gamepadconnected");
+        Object.defineProperty(atRest, "gamepad", { value: {
+            id: pad.id, index: pad.index, mapping: pad.mapping, connected: true, timestamp: 0,
+            axes: Array.from(pad.axes, () => 0),
+            buttons: Array.from(pad.buttons, () => ({ pressed: false, touched: false, value: 0 })),
+        } });
+        atRest.dxsdlAtRest = true;
+        window.dispatchEvent(atRest);
+    }, true);
+});
+// clang-format on
 #endif
 
 void OpenFirstPad(Input& input, SDL_JoystickID except) {
@@ -340,6 +374,9 @@ void StartInput(Input& input) {
     input.held.fill(false);
     input.down.fill(false);
     input.pressed.fill(false);
+#ifdef __EMSCRIPTEN__
+    AnnouncePadsAtRest();
+#endif
     input.padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     if (!input.padsAvailable) {
         ReportLine(std::string("game pads are not available, the keyboard still works: ") +
