@@ -140,7 +140,7 @@ echo "lintian: $(grep -c '^E:' "$work/lintian") errors, $(grep -c '^W:' "$work/l
 step "check: the package's contents"
 dpkg-deb -x "$deb" "$work/deb"
 desktop-file-validate "$work"/deb/usr/share/applications/*.desktop
-appstreamcli validate --no-net "$work"/deb/usr/share/metainfo/*.metainfo.xml
+appstreamcli validate --strict --no-net "$work"/deb/usr/share/metainfo/*.metainfo.xml
 for required in usr/games/chaser usr/share/chaser/resource/bmp/00.bmp \
     usr/share/chaser/resource/bmp/chr50-7.bmp usr/share/man/man6/chaser.6.gz \
     usr/share/doc/chaser/copyright; do

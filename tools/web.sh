@@ -108,6 +108,7 @@ test)
     ctest --preset web -j "$(nproc)"
     step "browser tests"
     node --test "$root/tests/web/site.test.js"
+    node --test "$root/tests/web/pad.test.js"
     ;;
 bench)
     step "web figures"

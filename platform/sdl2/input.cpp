@@ -221,6 +221,17 @@ int32_t PadBits(const Input& input) {
     return bits;
 }
 
+// Back and Start of pad 1 held together: the player asks to quit, as closing
+// the window does, so that a player with only a pad in hand (a handheld, a
+// couch by the TV) can leave. Pads name the two Select/View and Start/Menu;
+// the browser's standard mapping has them as buttons 8 and 9, which SDL's
+// mapping for the page gives the same names. Either one alone is an ordinary
+// button, pressed by chance or meant as a pause, and never ends the game.
+bool PadAsksToQuit(SDL_GameController* pad) {
+    return pad != nullptr && SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK) != 0 &&
+           SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_START) != 0;
+}
+
 void HandleInputEvent(Input& input, const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
@@ -299,10 +310,16 @@ void HandleEvent(Input& input, WindowEvents* window, const SDL_Event& event) {
 
 }  // namespace
 
+// What a web page's own controls add to the frame, and what the page's pads need first (at the end
+// of this file).
+void TakePageControls(Input& input, FrameInput& frame);
+void PreparePagePads();
+
 void StartInput(Input& input) {
     input.held.fill(false);
     input.down.fill(false);
     input.pressed.fill(false);
+    PreparePagePads();
     input.padsAvailable = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     if (!input.padsAvailable) {
         ReportLine(std::string("game pads are not available, the keyboard still works: ") +
@@ -323,9 +340,6 @@ void StopInput(Input& input) {
     input.pressed.fill(false);
 }
 
-// What a web page's own controls add to the frame (at the end of this file).
-void TakePageControls(Input& input, FrameInput& frame);
-
 FrameInput ReadInput(Input& input, WindowEvents* window) {
     // A new frame: the last one's taps have been seen.
     input.held = input.down;
@@ -339,6 +353,12 @@ FrameInput ReadInput(Input& input, WindowEvents* window) {
     frame.held = input.held;
     frame.padBits = PadBits(input);
     TakePageControls(input, frame);
+    // The pad's request stands as the window's close does: a recording keeps
+    // it on this frame, and it ends a recording being played, as the player's
+    // own request and not one of its frames.
+    if (PadAsksToQuit(input.pad)) {
+        input.quitRequested = true;
+    }
     frame.quit = input.quitRequested;
     return frame;
 }
@@ -383,9 +403,47 @@ int32_t pageTouchBits = 0;
 int32_t pageTouchesSinceFrame = 0;
 bool pageQuitRequested = false;
 
+// SDL's joystick driver for the page keeps the state a pad has when the
+// browser announces it, and reports only later changes from it. A browser
+// shows a page no pad until a button is pressed on it, so the press that
+// brought the pad in, held, would never count. Announced at rest instead
+// (once per page, for every game it runs), that press is the first change
+// SDL sees, and steers from the next frame. Added before SDL starts its
+// pads, this listener comes before SDL's own: the browser's event goes no
+// further, and one just like it but with the pad at rest goes to the
+// listeners after it in its place (an event's own gamepad may not be
+// replaced).
+// clang-format off
+EM_JS(void, AnnouncePadsAtRest, (), {
+    if (typeof window === "undefined" || window.dxsdlPadsAtRest) {
+        return;
+    }
+    window.dxsdlPadsAtRest = true;
+    window.addEventListener("gamepadconnected", (event) => {
+        const pad = event.gamepad;
+        if (!pad || event.dxsdlAtRest) {
+            return;
+        }
+        event.stopImmediatePropagation();
+        const atRest = new Event("gamepadconnected");
+        Object.defineProperty(atRest, "gamepad", { value: {
+            id: pad.id, index: pad.index, mapping: pad.mapping, connected: true, timestamp: 0,
+            axes: Array.from(pad.axes, () => 0),
+            buttons: Array.from(pad.buttons, () => ({ pressed: false, touched: false, value: 0 })),
+        } });
+        atRest.dxsdlAtRest = true;
+        window.dispatchEvent(atRest);
+    }, true);
+});
+// clang-format on
+
 }  // namespace
 
 namespace dxsdl {
+void PreparePagePads() {
+    AnnouncePadsAtRest();
+}
+
 void TakePageControls(Input& input, FrameInput& frame) {
     frame.padBits |= pageTouchBits | pageTouchesSinceFrame;
     pageTouchesSinceFrame = 0;
@@ -413,6 +471,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlRequestQuit() {
 }
 #else
 namespace dxsdl {
+void PreparePagePads() {}
 void TakePageControls(Input&, FrameInput&) {}
 }  // namespace dxsdl
 #endif
