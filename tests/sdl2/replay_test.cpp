@@ -133,14 +133,14 @@ TEST(ReplayTest, APadAloneSteersAndQuitsWithBackAndStart) {
     const Switches live{dir.File("pad.replay"), "", dir.File("pad.digests")};
     const int status =
         RunProgram(SCRIPTED_GAME, {dir.path().string()}, live, dir.File("pad.errors"));
-    ASSERT_EQ(0, status) << Contents(dir.File("pad.errors"));
+    ASSERT_EQ(0, status) << ReadText(dir.File("pad.errors"));
     std::ifstream state(dir.File("state.txt"));
     int frames = 0, playerX = 0, playerY = 0;
     ASSERT_TRUE(state >> frames >> playerX >> playerY);
     EXPECT_EQ(101, frames) << "Start alone and Back alone played on; both ended frame 101";
     EXPECT_EQ(573, playerX) << "the d-pad steered right to the edge";
     EXPECT_EQ(400, playerY);
-    const std::vector<std::string> recorded = Lines(live.record);
+    const std::vector<std::string> recorded = ReadLines(live.record);
     ASSERT_EQ(102u, recorded.size());
     for (size_t line = 1; line <= 100; ++line) {
         EXPECT_EQ("4 0", recorded[line]) << "frame " << line;
@@ -150,10 +150,10 @@ TEST(ReplayTest, APadAloneSteersAndQuitsWithBackAndStart) {
     const Switches replayed{"", live.record, dir.File("replayed.digests")};
     SetVariable("SCRIPTED_GAME_PAD", "");
     ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, replayed, dir.File("replayed.errors")))
-        << Contents(dir.File("replayed.errors"));
-    const std::vector<std::string> liveDigests = Lines(live.digests);
+        << ReadText(dir.File("replayed.errors"));
+    const std::vector<std::string> liveDigests = ReadLines(live.digests);
     ASSERT_EQ(100u, liveDigests.size());
-    EXPECT_EQ("", FirstDifference(liveDigests, Lines(replayed.digests)));
+    EXPECT_EQ("", FirstDifference(liveDigests, ReadLines(replayed.digests)));
 
     // A recording of 3000 frames, with the same pad live: its d-pad leaves
     // the replayed frames alone, its Back + Start stop them after frame 100.
@@ -163,11 +163,11 @@ TEST(ReplayTest, APadAloneSteersAndQuitsWithBackAndStart) {
     const int watchedStatus =
         RunProgram(SCRIPTED_GAME, {dir.path().string()}, watched, dir.File("watched.errors"));
     SetVariable("SCRIPTED_GAME_PAD", "");
-    ASSERT_EQ(0, watchedStatus) << Contents(dir.File("watched.errors"));
-    std::vector<std::string> committed = Lines(longSession + ".digests");
+    ASSERT_EQ(0, watchedStatus) << ReadText(dir.File("watched.errors"));
+    std::vector<std::string> committed = ReadLines(longSession + ".digests");
     ASSERT_GT(committed.size(), 100u);
     committed.resize(100);
-    EXPECT_EQ("", FirstDifference(committed, Lines(watched.digests)));
+    EXPECT_EQ("", FirstDifference(committed, ReadLines(watched.digests)));
 }
 
 TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
