@@ -377,9 +377,11 @@ void StopSession(Session& session) {
 void TakeFrameInput(Session& session, Input& input) {
     if (session.replaying) {
         // Keys and pads come from the recording alone. A live quit request
-        // (the window closed, Ctrl-C) still stops the playback: the person
-        // watching it can always end it.
-        const bool liveQuit = input.quitRequested && !session.quitReplayed;
+        // (the window closed, Ctrl-C, Escape, the page's quit button) still
+        // stops the playback: the person watching it can always end it. It
+        // is the watcher's request, not a frame of the recording.
+        const bool liveQuit =
+            (input.quitRequested || input.held[SDL_SCANCODE_ESCAPE]) && !session.quitReplayed;
         input.held.fill(false);
         input.padReplayed = true;
         if (session.nextFrame < session.script.frames.size()) {
