@@ -109,6 +109,8 @@ test)
     ctest --preset web -j "$(nproc)"
     step "browser tests"
     node --test "$root/tests/web/site.test.js"
+    step "the page's own faults"
+    node --test "$root/tests/web/page_faults.test.js"
     ;;
 bench)
     step "web figures"

@@ -25,6 +25,7 @@ let queued = null;     // a recording to play once the game running has ended
 let awaited = false;   // a recording is being read: it plays next
 let readFailure = '';  // why the last recording opened could not be read
 let recording = null;  // the last game's recording: { bytes, started }
+let lastStatus = null; // and how it ended
 
 let begun = false;       // the page has started its first game
 let firstReplay = null;  // a recording opened before that
@@ -209,6 +210,7 @@ function gameEnded(current, status, reason) {
   if (awaited) {
     return;  // ended for a recording still being read, which starts next
   }
+  lastStatus = status;
   digestsBlock.hidden = !wantsDigests;
   showEnd(status, reason);
 }
@@ -242,7 +244,7 @@ export function recordingUnreadable(text) {
   awaited = false;
   readFailure = text;
   if (!(game && game.running)) {
-    showEnd(null, '');
+    showEnd(lastStatus, '');
   }
 }
 
