@@ -199,6 +199,7 @@ function gameEnded(current, status, reason) {
       digestsBlock.textContent = '';
     }
   }
+  lastStatus = status;
   if (queued !== null) {
     // Ended for a recording opened meanwhile: that one starts, once this
     // program has finished ending; this one's end is not shown.
@@ -210,7 +211,6 @@ function gameEnded(current, status, reason) {
   if (awaited) {
     return;  // ended for a recording still being read, which starts next
   }
-  lastStatus = status;
   digestsBlock.hidden = !wantsDigests;
   showEnd(status, reason);
 }

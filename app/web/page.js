@@ -167,6 +167,9 @@ function registerWorker() {
 }
 
 function watchVersions(registration) {
+  if (!registration) {
+    return;  // a browser that lets the page have no worker
+  }
   const ready = () => note('A new version is ready: it runs when the page is loaded again.');
   registration.addEventListener('updatefound', () => {
     const worker = registration.installing;
