@@ -154,11 +154,11 @@ function load() {
 // registered once the game has what it needs, so its own downloads never
 // slow the first game's. A page without it plays as well.
 //
-// A new version installs beside the one in use and waits: a page open keeps
-// playing its own, and says once, quietly, that the next load runs the new
-// one. A reload is served by the old version still (the browser's rule while
-// a page of it is open), so a page that starts while a new version waits
-// hands over to it and loads again, whole from the new version.
+// A new version installs beside the one in use and waits until no page runs
+// the old one (a reload keeps the old one too): a page open keeps playing its
+// own, and says once, quietly, that the page opened afresh runs the new one.
+// Every page is served by one version
+// from its start to its end, never a new file beside an old one.
 
 function registerWorker() {
   if ('serviceWorker' in navigator) {
@@ -170,7 +170,7 @@ function watchVersions(registration) {
   if (!registration) {
     return;  // a browser that lets the page have no worker
   }
-  const ready = () => note('A new version is ready: it runs when the page is loaded again.');
+  const ready = () => note('A new version is ready: close this page and open it again to play it.');
   registration.addEventListener('updatefound', () => {
     const worker = registration.installing;
     worker?.addEventListener('statechange', () => {
@@ -179,18 +179,6 @@ function watchVersions(registration) {
       }
     });
   });
-}
-
-function takeUpWaitingVersion() {
-  if (!('serviceWorker' in navigator) || !navigator.serviceWorker.controller) {
-    return;
-  }
-  navigator.serviceWorker.getRegistration().then((registration) => {
-    if (registration?.waiting) {
-      navigator.serviceWorker.addEventListener('controllerchange', () => window.location.reload(), { once: true });
-      registration.waiting.postMessage('take over');
-    }
-  }, () => {});
 }
 
 // --- Start ---------------------------------------------------------------
@@ -203,7 +191,6 @@ document.getElementById('again').addEventListener('click', () => window.location
 // Every listener of the page's own is on the document by now.
 watchProgramListeners();
 showProgress();
-takeUpWaitingVersion();
 if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
   showStartFailure('The game cannot start: this browser has no WebAssembly.');
 } else {
