@@ -108,6 +108,8 @@ test)
     ctest --preset web -j "$(nproc)"
     step "browser tests"
     node --test "$root/tests/web/site.test.js"
+    step "the page's own faults"
+    node --test "$root/tests/web/page_faults.test.js"
     node --test "$root/tests/web/pad.test.js"
     ;;
 bench)

@@ -20,6 +20,9 @@ target_link_options(chaser PRIVATE
     # 0, and the browser tests say so at once.
     -sASYNCIFY_IGNORE_INDIRECT=1
     "-sASYNCIFY_ADD=['main']"
+    # The wait for an animation frame (pacing.cpp) unwinds through its own
+    # glue, which catches the program's end where it resumes.
+    "-sASYNCIFY_IMPORTS=['WaitForAnimationFrame']"
     # chaser.js makes a fresh program at each call of Chaser(settings): the
     # page starts each game that way, from the code and art it downloaded once.
     -sMODULARIZE=1
@@ -43,12 +46,20 @@ set_target_properties(chaser PROPERTIES SUFFIX ".js")
 
 # Copied as they are; index.html and sw.js are written from templates by
 # site.cmake, once every other file is in place.
+# The page's modules: page.js starts the others, which index.html names for
+# preloading (site.cmake writes those lines).
+set(web_page_modules page.js lines.js test-hooks.js fit.js controls.js switches.js games.js
+    recordings.js)
 set(web_page_files
     ${CMAKE_CURRENT_SOURCE_DIR}/web/style.css
-    ${CMAKE_CURRENT_SOURCE_DIR}/web/page.js
     ${CMAKE_CURRENT_SOURCE_DIR}/web/manifest.webmanifest
 )
+foreach(name ${web_page_modules})
+    list(APPEND web_page_files ${CMAKE_CURRENT_SOURCE_DIR}/web/${name})
+endforeach()
+string(REPLACE ";" "|" web_module_list "${web_page_modules}")
 set(web_icon_files
+    ${GAME_ICON_DIR}/chaser-touch-180.png
     ${GAME_ICON_DIR}/chaser-192.png
     ${GAME_ICON_DIR}/chaser-512.png
     ${GAME_ICON_DIR}/chaser-maskable-512.png
@@ -80,7 +91,7 @@ add_custom_command(
             $<TARGET_FILE_DIR:chaser>/chaser.js $<TARGET_FILE_DIR:chaser>/chaser.wasm
             $<TARGET_FILE_DIR:chaser>/chaser.data ${GAME_WEB_SITE}
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/web -DSITE=${GAME_WEB_SITE}
-            -DCACHED=${web_cached_list} -P ${CMAKE_CURRENT_SOURCE_DIR}/web/site.cmake
+            -DCACHED=${web_cached_list} -DMODULES=${web_module_list} -P ${CMAKE_CURRENT_SOURCE_DIR}/web/site.cmake
     DEPENDS chaser ${web_page_files} ${web_icon_files} ${web_templates}
     COMMENT "Writing the site into ${GAME_WEB_SITE}"
     VERBATIM

@@ -454,13 +454,15 @@ void TakePageControls(Input& input, FrameInput& frame) {
 }
 }  // namespace dxsdl
 
-// The page's touch pad: pad 1's direction bits (1 down, 2 left, 4 right, 8
-// up) as its fingers hold them now, set by the page at every change. They
-// join pad 1's bits from the next frame on, each direction for one frame at
-// least, so a recording holds them as pad bits; a replay's pad bits replace
-// them.
-extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlSetTouchPad(int32_t bits) {
-    pageTouchBits = bits & (dxsdl::kPadDown | dxsdl::kPadLeft | dxsdl::kPadRight | dxsdl::kPadUp);
+// The page's touch pad: which directions its fingers hold now (each 0 or 1),
+// set by the page at every change, so that pad 1's bits are known here alone.
+// They join pad 1's bits from the next frame on, each direction for one frame
+// at least, so a recording holds them as pad bits; a replay's pad bits
+// replace them.
+extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlSetTouchPad(int32_t up, int32_t down, int32_t left,
+                                                      int32_t right) {
+    pageTouchBits = (up != 0 ? dxsdl::kPadUp : 0) | (down != 0 ? dxsdl::kPadDown : 0) |
+                    (left != 0 ? dxsdl::kPadLeft : 0) | (right != 0 ? dxsdl::kPadRight : 0);
     pageTouchesSinceFrame |= pageTouchBits;
 }
 

@@ -202,9 +202,25 @@ namespace {
 // waits here, its stack unwound and later rewound, until the browser's next
 // animation frame, and gets that frame's start time in milliseconds. A hidden
 // page gets no animation frames, so the game waits with it.
+//
+// The program's end unwinds the game's stack by throwing emscripten's
+// ExitStatus from where the last frame resumed: in this callback. That is the
+// game's normal end, which the page learns from onExit; it is caught here, so
+// no browser reports it as an uncaught exception or an unhandled rejection
+// (an awaited promise would turn it into one). Anything else is thrown on.
 // clang-format off
-EM_ASYNC_JS(double, WaitForAnimationFrame, (), {
-    return await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+EM_JS(double, WaitForAnimationFrame, (), {
+    return Asyncify.handleSleep(function(wakeUp) {
+        requestAnimationFrame(function(time) {
+            try {
+                wakeUp(time);
+            } catch (thrown) {
+                if (!(thrown instanceof ExitStatus)) {
+                    throw thrown;
+                }
+            }
+        });
+    });
 });
 // clang-format on
 

@@ -378,9 +378,11 @@ void CloseRecordings(Recordings& recordings) {
 void TakeFrameInput(Recordings& recordings, FrameInput& frame) {
     if (recordings.replaying) {
         // Keys and pads come from the recording alone. A live quit request
-        // (the window closed, Ctrl-C) still stops the playback: the person
-        // watching it can always end it.
-        const bool liveQuit = frame.quit;
+        // (the window closed, Ctrl-C, Escape, Back + Start on a pad, the
+        // page's quit button) still stops the playback: the person watching
+        // it can always end it. It is the watcher's request, not a frame of
+        // the recording.
+        const bool liveQuit = frame.quit || frame.held[SDL_SCANCODE_ESCAPE];
         frame = FrameInput{};
         if (recordings.nextFrame < recordings.script.frames.size()) {
             const ReplayFrame& line = recordings.script.frames[recordings.nextFrame++];

@@ -644,8 +644,10 @@ test('the service worker: a new build replaces every file at once, a half-copied
     });
     const worker = own.files.get('/sw.js').body.toString();
     const version = /const kVersion = '([0-9a-f]{16})'/.exec(worker)[1];
-    const siteFiles = ['/chaser-192.png', '/chaser-512.png', '/chaser-maskable-512.png', '/chaser.data',
-      '/chaser.js', '/chaser.wasm', '/index.html', '/manifest.webmanifest', '/page.js', '/style.css'];
+    const siteFiles = ['/chaser-192.png', '/chaser-512.png', '/chaser-maskable-512.png', '/chaser-touch-180.png',
+      '/chaser.data', '/chaser.js', '/chaser.wasm', '/controls.js', '/fit.js', '/games.js', '/index.html',
+      '/lines.js', '/manifest.webmanifest', '/page.js', '/recordings.js', '/style.css', '/switches.js',
+      '/test-hooks.js'];
     assert.deepEqual(await cached(page), { [`chaser-${version}`]: siteFiles });
 
     // Asks for the worker again; the state the new one reaches, if any.

@@ -58,11 +58,18 @@ std::string IconName(int scale);
 // holds the circle of four tenths of its side round its centre, so it has no
 // transparent pixel, and the icon's figure, enlarged by the largest whole
 // factor that keeps every pixel of it inside that circle, is centred on a
-// plain background.
+// plain background. FilledIcon is that picture at any side.
 inline constexpr int kMaskableIconSize = 512;
 inline constexpr Rgb kMaskableIconBackground{24, 32, 56};
+Image FilledIcon(int side);
 Image MaskableIcon();
 inline constexpr const char* kMaskableIconName = "chaser-maskable-512.png";
+
+// The icon a phone's home screen shows for the page: filled the same way (the
+// phone rounds its corners and shows transparent pixels black), at the side
+// that phone asks for.
+inline constexpr int kTouchIconSize = 180;
+inline constexpr const char* kTouchIconName = "chaser-touch-180.png";
 
 // Writes the icon at every size, and the maskable icon, into the directory,
 // making it if need be; false with a reason when something cannot be written.

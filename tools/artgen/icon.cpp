@@ -27,7 +27,7 @@ Image Icon() {
     return icon;
 }
 
-Image MaskableIcon() {
+Image FilledIcon(int side) {
     const Image icon = Icon();
     // The figure's bounds, in the icon's pixels.
     int minX = icon.width();
@@ -44,13 +44,14 @@ Image MaskableIcon() {
             }
         }
     }
-    constexpr int64_t kSide = kMaskableIconSize;
+    const int64_t extent = side;
     // A point (px, py) of the picture is inside the safe circle when its
     // distance from the centre is at most 0.4 of the side: in whole numbers,
     // 25 ((2px - side)^2 + (2py - side)^2) <= 16 side^2.
-    const auto inside = [](int64_t px, int64_t py) {
-        return 25 * ((2 * px - kSide) * (2 * px - kSide) + (2 * py - kSide) * (2 * py - kSide)) <=
-               16 * kSide * kSide;
+    const auto inside = [extent](int64_t px, int64_t py) {
+        return 25 * ((2 * px - extent) * (2 * px - extent) +
+                     (2 * py - extent) * (2 * py - extent)) <=
+               16 * extent * extent;
     };
     // Whether the figure, enlarged `scale` times and placed at (left, top),
     // lies in the safe circle: every corner of every enlarged pixel.
@@ -72,28 +73,32 @@ Image MaskableIcon() {
         return true;
     };
     // The largest scale that fits, centred; at 1 whatever fits.
-    int scale = kMaskableIconSize / icon.width();
+    int scale = side / icon.width();
     int left = 0;
     int top = 0;
     for (;; --scale) {
-        left = (kMaskableIconSize - (minX + maxX + 1) * scale) / 2;
-        top = (kMaskableIconSize - (minY + maxY + 1) * scale) / 2;
+        left = (side - (minX + maxX + 1) * scale) / 2;
+        top = (side - (minY + maxY + 1) * scale) / 2;
         if (scale <= 1 || fits(scale, left, top)) {
             break;
         }
     }
-    Image maskable(kMaskableIconSize, kMaskableIconSize);
-    for (int y = 0; y < kMaskableIconSize; ++y) {
-        for (int x = 0; x < kMaskableIconSize; ++x) {
+    Image filled(side, side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
             const int fromX = x - left;
             const int fromY = y - top;
             const bool figure =
                 fromX >= 0 && fromY >= 0 && icon.Opaque(fromX / scale, fromY / scale);
-            maskable.Set(x, y,
-                         figure ? icon.At(fromX / scale, fromY / scale) : kMaskableIconBackground);
+            filled.Set(x, y,
+                       figure ? icon.At(fromX / scale, fromY / scale) : kMaskableIconBackground);
         }
     }
-    return maskable;
+    return filled;
+}
+
+Image MaskableIcon() {
+    return FilledIcon(kMaskableIconSize);
 }
 
 std::string IconName(int scale) {
@@ -115,7 +120,8 @@ bool WriteIcons(const std::filesystem::path& directory, std::string* error) {
             return false;
         }
     }
-    return WritePng(directory / kMaskableIconName, MaskableIcon(), 1, error);
+    return WritePng(directory / kMaskableIconName, MaskableIcon(), 1, error) &&
+           WritePng(directory / kTouchIconName, FilledIcon(kTouchIconSize), 1, error);
 }
 
 }  // namespace artgen
