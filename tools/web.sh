@@ -116,7 +116,9 @@ test)
     # its suite's (chromium's holds its own tests of screens and touch).
     failed=()
     step "browser tests: chromium's own"
+    started=$SECONDS
     node --test "$root/tests/web/site.test.js" || failed+=(chromium)
+    echo "chromium's own: $((SECONDS - started)) s"
     for engine in chromium firefox webkit; do
         step "browser tests: the checks in $engine"
         started=$SECONDS

@@ -16,7 +16,7 @@ const path = require('node:path');
 const { describe, test, before, after } = require('node:test');
 const zlib = require('node:zlib');
 
-const { launchEngine, engineNames } = require('../../tools/web/engines.js');
+const { launchEngine, engineNames, touchEngines } = require('../../tools/web/engines.js');
 const { startServer } = require('../../tools/web/serve.js');
 const { installProbe } = require('./probe.js');
 
@@ -231,9 +231,8 @@ for (const engineName of engines) {
       }
     });
 
-    test('a finger on the touch pad steers', { skip: !['chromium', 'firefox'].includes(engineName) &&
-        `${engineName} is given no touch here` }, async () => {
-      const page = await engine.open(url, { touch: true });
+    test('a finger on the touch pad steers', { skip: !touchEngines.includes(engineName) && `${engineName} is given no touch here` }, async () => {
+      const page = await engine.open(url);
       try {
         await waitForGame(page);
         // A touch anywhere shows the touch controls.

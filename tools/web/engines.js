@@ -70,17 +70,13 @@ function listenForErrors() {
 // --- chromium -------------------------------------------------------------------
 
 async function launchChromium() {
-  const { launchBrowser, kPhone } = require('./browser.js');
+  const { launchBrowser } = require('./browser.js');
+  // A desktop window, given fingers too (its phones are site.test.js's).
   const desktop = await launchBrowser();
-  let phone = null;
   return {
     name: 'chromium',
-    touch: true,
-    async open(url, { touch = false } = {}) {
-      if (touch && phone === null) {
-        phone = await launchBrowser(kPhone);
-      }
-      const context = (touch ? phone : desktop).context;
+    async open(url) {
+      const { context } = desktop;
       const page = await context.newPage();
       const errors = [];
       page.on('console', (message) => {
@@ -126,10 +122,7 @@ async function launchChromium() {
         close: () => page.close(),
       };
     },
-    async close() {
-      await phone?.close();
-      await desktop.close();
-    },
+    close: () => desktop.close(),
   };
 }
 
@@ -155,7 +148,6 @@ async function launchFirefox() {
   });
   return {
     name: 'firefox',
-    touch: true,
     async open(url) {
       const page = await browser.newPage();
       const errors = [];
@@ -304,7 +296,6 @@ async function launchWebKit() {
   };
   return {
     name: 'webkit',
-    touch: false,
     async open(url) {
       await driver.get(url);
       await afterLoad();
@@ -346,4 +337,7 @@ function launchEngine(name) {
   return launch();
 }
 
-module.exports = { launchEngine, engineNames: Object.keys(kEngines) };
+// WebKitGTK's driver has no touch input.
+const kTouchEngines = ['chromium', 'firefox'];
+
+module.exports = { launchEngine, engineNames: Object.keys(kEngines), touchEngines: kTouchEngines };
