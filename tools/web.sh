@@ -5,13 +5,14 @@
 #   tools/web.sh               build the site
 #   tools/web.sh --serve [PORT]  build, then serve it on 127.0.0.1 (port 8080 unless given)
 #   tools/web.sh --test        build, then run the tests: the runtime's under Node.js,
-#                              the game's in headless chromium
+#                              the game's in chromium, firefox-esr and WebKitGTK
 #   tools/web.sh --bench [LOADS] [FRAMES]  build, then take the web figures (docs/performance.md)
 #   tools/web.sh --screenshot PATH  build, then photograph the page in play
 #
 # It installs what it needs with apt-get (root or sudo): Debian's emscripten,
-# chromium and Node.js; and playwright-core, pinned by tools/web/package-lock.json,
-# with npm into build/web/npm/. SDL2 for the web is built once from Debian's
+# chromium, firefox-esr, WebKitGTK's driver, Xvfb and Node.js; and the drivers'
+# npm packages (playwright-core, puppeteer-core, selenium-webdriver), pinned by
+# tools/web/package-lock.json, with npm into build/web/npm/. SDL2 for the web is built once from Debian's
 # own source into ~/.cache/chaser/ (tools/sdl2-cache.sh) and reused after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,6 +52,9 @@ site=$build/site
 # --- Packages -----------------------------------------------------------------
 step "packages"
 packages=(emscripten chromium cmake ninja-build build-essential dpkg-dev python3 libxxhash-dev)
+# The other two engines of the browser tests: Firefox, and WebKit's MiniBrowser
+# with its WebDriver, shown on an X server of their own.
+if [ "$mode" = test ]; then packages+=(firefox-esr webkit2gtk-driver xvfb); fi
 # Any Node.js and npm will do (the machine may have its own); Debian's otherwise.
 if [ ! -x /usr/bin/node ]; then packages+=(nodejs); fi
 if ! command -v npm >/dev/null; then packages+=(npm); fi
@@ -90,10 +94,11 @@ fi
 npm_dir=$build/npm
 if ! cmp -s "$root/tools/web/package-lock.json" "$npm_dir/package-lock.json" ||
     [ ! -d "$npm_dir/node_modules/playwright-core" ]; then
-    step "installing playwright-core (pinned by tools/web/package-lock.json)"
+    step "installing the browser drivers (pinned by tools/web/package-lock.json)"
     mkdir -p "$npm_dir"
     cp "$root/tools/web/package.json" "$root/tools/web/package-lock.json" "$npm_dir/"
-    (cd "$npm_dir" && npm ci --no-audit --no-fund --loglevel=error)
+    # The browsers are Debian's: no driver downloads one of its own.
+    (cd "$npm_dir" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi
 export NODE_PATH=$npm_dir/node_modules
 # The site the tests, figures and screenshot use: the build's own, unless the
@@ -106,11 +111,29 @@ test)
     # their own tests under Node.js: the same results as on Linux and Windows.
     step "runtime, numeric and KERNEL32 tests under Node.js"
     ctest --preset web -j "$(nproc)"
-    step "browser tests"
-    node --test "$root/tests/web/site.test.js"
-    step "the page's own faults"
-    node --test "$root/tests/web/page_faults.test.js"
-    node --test "$root/tests/web/pad.test.js"
+    # Every engine runs, whatever the one before gave; each one's time is
+    # its suite's (chromium's holds its own tests of screens and touch).
+    failed=()
+    step "browser tests: chromium's own"
+    started=$SECONDS
+    node --test "$root/tests/web/site.test.js" || failed+=(chromium)
+    echo "chromium's own: $((SECONDS - started)) s"
+    for suite in page_faults pad; do
+        step "browser tests: chromium, $suite"
+        started=$SECONDS
+        node --test "$root/tests/web/$suite.test.js" || failed+=("chromium $suite")
+        echo "chromium $suite: $((SECONDS - started)) s"
+    done
+    for engine in chromium firefox webkit; do
+        step "browser tests: the checks in $engine"
+        started=$SECONDS
+        CHASER_WEB_ENGINES=$engine node --test "$root/tests/web/engines.test.js" || failed+=("$engine")
+        echo "$engine: $((SECONDS - started)) s"
+    done
+    if [ ${#failed[@]} -gt 0 ]; then
+        echo "browser tests failed in: ${failed[*]}" >&2
+        exit 1
+    fi
     ;;
 bench)
     step "web figures"

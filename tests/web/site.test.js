@@ -329,42 +329,6 @@ test('without a canvas the library cannot start: the page gives the reason and s
   await page.close();
 });
 
-// The committed recordings, replayed in the browser as fast as it goes, show
-// exactly the frames they show on Linux and Windows: the page's digests equal
-// the committed ones line for line.
-test('each committed replay gives the committed digests, frame for frame', async () => {
-  const replays = path.join(__dirname, '..', 'replays');
-  const names = fs.readdirSync(replays).filter((name) => name.endsWith('.replay'));
-  assert.ok(names.length >= 2, 'the committed replays are there');
-  for (const name of names) {
-    const expected = fs.readFileSync(
-      path.join(replays, name.replace(/\.replay$/, '.digests')), 'utf8');
-    const serveReplays = async (page) => {
-      await page.route(/\/replays\/[^/]+\.replay$/, (route) => route.fulfill({
-        contentType: 'application/octet-stream',
-        body: fs.readFileSync(
-          path.join(replays, path.basename(new URL(route.request().url()).pathname))),
-      }));
-    };
-    const { page, record } = await openGame(browser.context,
-      `${url}index.html?replay=replays/${name}&digests=1&unpaced=1`, { beforeLoad: serveReplays });
-    await page.waitForFunction(() => document.title.startsWith('ended '), null, { timeout: 120000 });
-    assert.equal(await page.title(), 'ended 0', `${name}: ${await page.textContent('#ended-reason')}`);
-    const shown = (await page.textContent('#digests')).split('\n');
-    const wanted = expected.split('\n');
-    const last = Math.max(shown.length, wanted.length);
-    let first = 0;
-    while (first < last && shown[first] === wanted[first]) {
-      ++first;
-    }
-    // Lines are "FRAME DIGEST": the line number is the frame's number.
-    assert.equal(first, last, `${name}: frame ${first + 1} differs: the page shows ` +
-      `"${shown[first] ?? '(no line)'}", the committed digests "${wanted[first] ?? '(no line)'}"`);
-    assert.deepEqual(record.consoleErrors, []);
-    await page.close();
-  }
-});
-
 // Fingers on the page through the DevTools protocol, as a touch screen sends
 // them. Points are given on the pad as fractions of its radius from its
 // centre, or on an element's centre.
