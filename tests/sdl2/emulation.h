@@ -42,4 +42,13 @@ inline std::string EmulatorName() {
     return "";
 }
 
+// How many times longer a test waits for the game to start or to reach a
+// frame: the emulator translates each piece of code the first time it runs,
+// the loader's and every library's start-up included, so the game starts in
+// a second or more rather than in tens of milliseconds.
+inline int StartUpSlowdown() {
+    static const int slowdown = EmulatorName().empty() ? 1 : 5;
+    return slowdown;
+}
+
 }  // namespace dxtest

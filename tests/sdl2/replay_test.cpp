@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "emulation.h"
 #include "library_fixture.h"
 
 #ifndef _WIN32
@@ -45,7 +46,8 @@ struct Switches {
 // Runs the program with the switches, unpaced, its standard error to `errors`;
 // its exit status, 0 to 255. `before` goes ahead of it in the shell's line
 // (POSIX only): limits, or a command run alongside. A program still running
-// after 20 seconds is ended (status 124).
+// after 20 seconds is ended (status 124); under an emulator, which plays the
+// longest recording many times slower, after 300.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                const Switches& switches, const std::string& errors,
                [[maybe_unused]] const std::string& before = "") {
@@ -56,7 +58,8 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 #ifdef _WIN32
     std::string command = "\"" + program + "\"";
 #else
-    std::string command = before + " timeout 20 \"" + program + "\"";
+    std::string command = before + " timeout " + std::to_string(EmulatorName().empty() ? 20 : 300) +
+                          " \"" + program + "\"";
 #endif
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";

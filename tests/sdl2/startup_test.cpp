@@ -227,7 +227,7 @@ TEST(RealGameSignalTest, InterruptOrTerminateDuringPlayEndsWithStatusZero) {
         ASSERT_GT(game, 0);
         // Well past the start (tens of milliseconds), so the game is in its
         // frame loop when the signal comes.
-        std::this_thread::sleep_for(1s);
+        std::this_thread::sleep_for(1s * StartUpSlowdown());
         ASSERT_EQ(0, kill(game, signal));
         const int status = EndStatus(game);
         ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal << " killed the game";
@@ -241,7 +241,7 @@ TEST(RealGameSignalTest, ASignalTheCallerIgnoresStaysIgnored) {
     using namespace std::chrono_literals;
     const pid_t game = SpawnGame({"nohup"});
     ASSERT_GT(game, 0);
-    std::this_thread::sleep_for(1s);
+    std::this_thread::sleep_for(1s * StartUpSlowdown());
     ASSERT_EQ(0, kill(game, SIGHUP));
     const std::optional<int> early = EndedWithin(game, 500ms);
     EXPECT_FALSE(early) << "ended on SIGHUP with status " << early.value_or(0);
