@@ -42,6 +42,24 @@ else()
     # The private library is found by dpkg-shlibdeps where the build made it.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
     set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+    if(CMAKE_CROSSCOMPILING)
+        # A cross build (arm64) packs for its target: Debian's name of the
+        # target's architecture, not the build machine's. dpkg-shlibdeps, run
+        # by CPack, takes it from DEB_HOST_ARCH: it then looks for the
+        # libraries the game needs among the target's packages (multiarch)
+        # and reads their dependency information.
+        execute_process(
+            COMMAND dpkg-architecture -t${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+            OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+            OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+            message(FATAL_ERROR "no Debian architecture for ${CMAKE_LIBRARY_ARCHITECTURE} "
+                                "(dpkg-architecture, package dpkg-dev)")
+        endif()
+        set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack-target-architecture.cmake)
+        file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+             "set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})\n")
+    endif()
 endif()
 
 include(CPack)

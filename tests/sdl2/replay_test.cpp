@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "emulation.h"
 #include "library_fixture.h"
 
 #ifndef _WIN32
@@ -30,7 +31,8 @@ struct Switches {
 // its exit status, 0 to 255. `before` goes ahead of it in the shell's line
 // (POSIX only): limits, or a command run alongside. A program still running
 // after two minutes hangs and is ended (status 124): the longest recording
-// takes some 15 s under the sanitizers, and more on a busy machine.
+// takes some 15 s under the sanitizers, and more on a busy machine; under an
+// emulator, which plays it many times slower, after five minutes.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                const Switches& switches, const std::string& errors,
                [[maybe_unused]] const std::string& before = "") {
@@ -41,7 +43,9 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 #ifdef _WIN32
     std::string command = "\"" + program + "\"";
 #else
-    std::string command = before + " timeout 120 \"" + program + "\"";
+    std::string command = before + " timeout " +
+                          std::to_string(EmulatorName().empty() ? 120 : 300) + " \"" + program +
+                          "\"";
 #endif
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";

@@ -2,6 +2,7 @@
 // no display, and the shared library's exports.
 #include <cstdlib>
 
+#include "emulation.h"
 #include "library_fixture.h"
 
 #ifndef _WIN32
@@ -238,6 +239,17 @@ TEST(RealGameSignalTest, ASignalTheCallerIgnoresStaysIgnored) {
 // started. Before the first step, while the system loads the program and its
 // libraries, no code of the program runs to take a signal.
 TEST(RealGameSignalTest, ASignalDuringStartUpEndsWithStatusZero) {
+    // The moment the first step has run is seen only because posix_spawn
+    // returns once the game has replaced the spawning child. qemu forks where
+    // the system would share the parent's memory and wait (vfork), so the
+    // spawn returns at once: the child still has this program's standard
+    // input, which may be /dev/null itself, and the signal lands before the
+    // game exists.
+    if (const std::string emulator = EmulatorName(); !emulator.empty()) {
+        GTEST_SKIP() << "under " << emulator
+                     << " posix_spawn returns before the game starts, so its first step cannot "
+                        "be told apart";
+    }
     for (const auto delay : {0us, 1000us, 3000us, 10000us, 30000us}) {
         SCOPED_TRACE(std::to_string(delay.count()) + " us after the first step");
         const pid_t game = SpawnGame({}, true);
