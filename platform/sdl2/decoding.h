@@ -101,6 +101,10 @@ bool DecodePngFile(std::FILE* file, const ImageHeader& header, uint8_t* pixels,
 // The same from the whole file held in memory.
 bool DecodePngBytes(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* pixels,
                     std::string* reason);
+// The same into a new surface of SDL_PIXELFORMAT_BGRA32, which the caller
+// frees; null with a reason.
+SDL_Surface* DecodePngSurface(const uint8_t* data, size_t size, const ImageHeader& header,
+                              std::string* reason);
 #endif
 
 // Reads `count` bytes at `offset` of the file being decoded into `out`; false

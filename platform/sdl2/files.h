@@ -48,6 +48,9 @@ bool IsAbsolutePath(const std::string& name);
 // library's terms, UTF-8: on Windows it comes in the ANSI code page.
 std::string SystemNameToUtf8(const char* name);
 
+// Whether this system finds a file's name whatever its letter case.
+bool NamesIgnoreCase();
+
 // "doing: the system's words for `error`".
 std::string SystemError(const char* doing, int error);
 

@@ -68,6 +68,10 @@ std::string SystemNameToUtf8(const char* name) {
     return name;
 }
 
+bool NamesIgnoreCase() {
+    return false;
+}
+
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
     struct stat status {};
     if (fstat(fd, &status) != 0) {

@@ -82,6 +82,10 @@ std::string SystemNameToUtf8(const char* name) {
     return AnsiToUtf8(name);
 }
 
+bool NamesIgnoreCase() {
+    return true;
+}
+
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
     const HANDLE handle = HandleOf(fd);
     BY_HANDLE_FILE_INFORMATION information{};

@@ -44,14 +44,12 @@ bool IsFolder(const std::string& path) {
     return Classify(path, &kind, &ignored) && kind == FileKind::Folder;
 }
 
-#ifndef _WIN32
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
                return lower(x) == lower(y);
            });
 }
-#endif
 
 // The places a relative name is looked for, in order: the working directory,
 // beside the program, the install's data folder.
@@ -70,12 +68,9 @@ std::vector<std::string> PlacesFor(const std::string& executableDirectory) {
 }  // namespace
 
 std::string FindIgnoringCase(const std::string& place, const std::string& name) {
-#ifdef _WIN32
-    // Names there are found whatever their case.
-    (void)place;
-    (void)name;
-    return {};
-#else
+    if (NamesIgnoreCase()) {
+        return {};  // a name in another case was found already
+    }
     std::string found = place;
     for (size_t start = 0;;) {
         const size_t slash = name.find('/', start);
@@ -103,7 +98,6 @@ std::string FindIgnoringCase(const std::string& place, const std::string& name) 
         found += '/';
         start = slash + 1;
     }
-#endif
 }
 
 std::string InstallDataFolder(const std::string& executableDirectory) {
