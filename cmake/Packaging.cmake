@@ -42,8 +42,8 @@ else()
     # The private library is found by dpkg-shlibdeps where the build made it.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
     set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-    if(CMAKE_CROSSCOMPILING)
-        # A cross build (arm64) packs for its target: Debian's name of the
+    if(CMAKE_CROSSCOMPILING AND NOT EMSCRIPTEN)
+        # A cross build for Linux (arm64) packs for its target: Debian's name of the
         # target's architecture, not the build machine's. dpkg-shlibdeps, run
         # by CPack, takes it from DEB_HOST_ARCH: it then looks for the
         # libraries the game needs among the target's packages (multiarch)
