@@ -185,7 +185,11 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
         // again and again as it grows.
         script->frames.reserve(std::min(
             static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), kReservedFrames));
-        size_t start = 0;
+        // A byte-order mark, as some editors on Windows save text with, is no
+        // part of the first line.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        size_t start =
+            text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
         while (start < text.size() || lineNumber == 0) {
             ++lineNumber;
             const size_t newline = text.find('\n', start);
@@ -196,6 +200,16 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
                 line.remove_suffix(1);
             }
             start = newline == std::string_view::npos ? text.size() : newline + 1;
+            // The game writes a line and its newline in one write: a line
+            // without one was cut short, and what it holds may read as
+            // another frame ("0 0 2" of "0 0 205").
+            const bool cutShort = newline == std::string_view::npos && !line.empty() &&
+                                  (lineNumber > 1 || kReplayHeader.starts_with(line));
+            if (cutShort) {
+                *badLine = lineNumber;
+                *reason = "cut short, it does not end with a newline";
+                return false;
+            }
             if (lineNumber == 1) {
                 if (line != kReplayHeader) {
                     *badLine = 1;
@@ -305,9 +319,15 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
         } catch (const std::bad_alloc&) {
             why = "not enough memory to read it (" + std::to_string(file.Size()) + " bytes)";
         }
-        if (!read || !ParseReplay(std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                   bytes.size()),
-                                  &recordings.script, &badLine, &why)) {
+        // A file that cannot be opened or read has no line to name.
+        if (!read) {
+            *reason = "replay \"" + switches.replayFile + "\": " + why;
+            recordings = Recordings{};
+            return false;
+        }
+        if (!ParseReplay(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                &recordings.script, &badLine, &why)) {
             *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
                       ": " + why;
             recordings = Recordings{};

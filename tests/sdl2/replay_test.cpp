@@ -178,10 +178,10 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
     TempDir dir;
     struct Case {
         std::string text;  // none: the file is missing
-        int badLine;
+        int badLine;       // 0: a file that cannot be read has no line to name
     };
     const Case cases[] = {
-        {"", 1},
+        {"", 0},
         {"chaser-replay 2\n0 0\n", 1},
         {"chaser-replay 1\n0 0\n0 0 205 200\n", 3},  // keys out of order
         {"chaser-replay 1\n0 0 \n", 2},              // a space and no key
@@ -189,6 +189,10 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
         {"chaser-replay 1\n0 2\n", 2},               // quit neither 0 nor 1
         {"chaser-replay 1\n0 0\n\n0 0\n", 3},        // an empty line
         {"chaser-replay 1\n0 0 84\n", 2},            // a code that names no key
+        {"chaser-replay 1\n0 0 205\n0 0 2", 3},      // a last line cut short
+        {"\xEF\xBB\xBF"
+         "chaser-replay 1",
+         1},  // and only its first line
     };
     int number = 0;
     for (const Case& c : cases) {
@@ -204,11 +208,28 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
         const std::vector<std::string> lines = ReadLines(errors);
         ASSERT_EQ(1u, lines.size()) << ReadText(errors);
         EXPECT_NE(std::string::npos, lines[0].find(replay)) << lines[0];
-        EXPECT_NE(std::string::npos, lines[0].find("line " + std::to_string(c.badLine)))
-            << lines[0];
+        if (c.badLine == 0) {
+            EXPECT_EQ(std::string::npos, lines[0].find("\", line")) << lines[0];
+        } else {
+            EXPECT_NE(std::string::npos, lines[0].find("line " + std::to_string(c.badLine)))
+                << lines[0];
+        }
+        if (c.text.find('\n') != std::string::npos && c.text.back() != '\n') {
+            EXPECT_NE(std::string::npos, lines[0].find("cut short")) << lines[0];
+        }
         EXPECT_FALSE(fs::exists(switches.record)) << "nothing is created for a broken replay";
         EXPECT_FALSE(fs::exists(switches.digests));
     }
+
+    // The same recording saved with a byte-order mark and CR LF line ends,
+    // as an editor on Windows may save it, plays.
+    const std::string saved = dir.File("saved.replay");
+    std::ofstream(saved, std::ios::binary) << "\xEF\xBB\xBF"
+                                              "chaser-replay 1\r\n0 0 205\r\n0 0 205\r\n";
+    const Switches switches{"", saved, dir.File("saved.digests")};
+    ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, switches, dir.File("saved.errors")))
+        << ReadText(dir.File("saved.errors"));
+    EXPECT_EQ(2u, ReadLines(switches.digests).size());
 }
 
 // Everything in a folder: each file's kind and contents, by name.
