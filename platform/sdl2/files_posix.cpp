@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "files_system.h"
 
@@ -127,20 +128,22 @@ bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string*
 
 bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
               std::string* reason) {
-    uint8_t buffer[1 << 16];
+    // On the heap: a caller's small stack (ulimit -s 64) holds no 64 KiB.
+    constexpr size_t kChunk = size_t{1} << 16;
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
     // Opened without waiting, a named pipe reads as ended while nothing has
     // opened it to write: its writer may come yet, and is waited for as
     // for what it sends.
     bool writerCame = false;
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        const ssize_t got = read(fd, buffer.get(), kChunk);
         if (got > 0) {
             if (bytes->size() + static_cast<size_t>(got) > maxBytes) {
                 *reason = "more than " + std::to_string(maxBytes) +
                           " bytes came through the pipe, too many for " + what;
                 return false;
             }
-            bytes->insert(bytes->end(), buffer, buffer + got);
+            bytes->insert(bytes->end(), buffer.get(), buffer.get() + got);
             continue;
         }
         if (got == 0 && (writerCame || !bytes->empty())) {
