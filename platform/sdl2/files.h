@@ -137,6 +137,11 @@ class FileWriter {
     uint64_t Size() const { return size_; }
     FileIdentity Identity() const { return identity_; }
 
+    // Takes the file for this game's writing alone, as long as it is open:
+    // a second game naming it is refused here, before it changes anything.
+    // False with a reason.
+    bool Lock(std::string* reason);
+
     // Empties the file to be written from its start. False with a reason.
     bool TakeOver(std::string* reason);
 

@@ -1,6 +1,7 @@
 // Files on POSIX systems (Linux, and the web page's file system).
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -171,6 +172,17 @@ bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<ui
         }
         writerCame = writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
     }
+}
+
+int LockToWrite(int fd) {
+    // flock: held by the open file, so neither a second descriptor of ours
+    // nor a child's copy lets it go, as closing any of them would an fcntl
+    // lock.
+    int result;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno == EAGAIN ? EWOULDBLOCK : errno;
 }
 
 bool CutTo(int fd, uint64_t size) {

@@ -167,6 +167,27 @@ bool ReadPipe(int, uint64_t, const std::string&, std::vector<uint8_t>*, std::str
     return false;
 }
 
+int LockToWrite(int fd) {
+    // One byte far past any end a file reaches: a second game's lock on it
+    // fails, while readers (a replay of the file, a viewer) read on. A share
+    // mode that denies writing would also refuse the digests and the
+    // recording naming one file in this process before they could be told
+    // to be one.
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    const HANDLE handle = HandleOf(fd);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return EBADF;
+    }
+    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) !=
+        0) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION ? EWOULDBLOCK : EIO;
+}
+
 bool CutTo(int fd, uint64_t size) {
     return _chsize_s(fd, static_cast<int64_t>(size)) == 0 &&
            _lseeki64(fd, static_cast<int64_t>(size), SEEK_SET) >= 0;

@@ -371,6 +371,20 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
             return false;
         }
     }
+    // Another game writing one of them (started a second earlier with the
+    // same name) would have its lines mixed with ours: it keeps its file.
+    const struct {
+        LineFile& file;
+        const char* switchName;
+    } written[] = {{recordings.record, "recording"}, {recordings.digests, "digest file"}};
+    for (const auto& out : written) {
+        std::string why;
+        if (out.file.file.IsOpen() && !out.file.file.Lock(&why)) {
+            *reason = out.switchName + std::string(" \"") + out.file.name + "\": " + why;
+            CloseRecordings(recordings);
+            return false;
+        }
+    }
     return true;
 }
 

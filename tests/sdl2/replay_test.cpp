@@ -330,6 +330,42 @@ TEST(ReplayTest, ARecordingFromAPipeWithAWriterPlays) {
     EXPECT_EQ(3u, ReadLines(switches.digests).size());
 }
 
+// Two games recording into one file: the second, started while the first
+// plays, is refused with one line and changes nothing; the first writes its
+// whole recording, as if alone.
+TEST(ReplayTest, ASecondGameRecordingIntoTheSameFileIsRefused) {
+    TempDir dir;
+    // The first plays four seconds, paced, recording what it plays.
+    std::string played = "chaser-replay 1\n";
+    for (int frame = 0; frame < 240; ++frame) {
+        played += frame < 120 ? "0 0 205\n" : "0 0 200 203\n";
+    }
+    std::ofstream(dir.path() / "played.replay", std::ios::binary) << played;
+    const std::string shared = dir.File("shared.replay");
+    const std::string first = "(DXLIBDLL_UNPACED=0 DXLIBDLL_DIGESTS='" + dir.File("first.digests") +
+                              "' DXLIBDLL_REPLAY='" + dir.File("played.replay") +
+                              "' timeout 120 '" CHASER_GAME "' 2>'" + dir.File("first.errors") +
+                              "'; echo $? >'" + dir.File("first.status") + "') & " +
+                              // The second starts once the first has written some frames.
+                              "for i in $(seq 600); do [ \"$(wc -l <'" + shared +
+                              "' 2>/dev/null)\" -ge 10 ] 2>/dev/null && break; sleep 0.1; done;";
+    const Switches second{shared, "", dir.File("second.digests")};
+    EXPECT_EQ(255, RunProgram(CHASER_GAME, {}, second, dir.File("second.errors"), first));
+    const std::vector<std::string> lines = ReadLines(dir.File("second.errors"));
+    ASSERT_EQ(1u, lines.size()) << ReadText(dir.File("second.errors"));
+    EXPECT_NE(std::string::npos, lines[0].find("\"" + shared + "\": another program is writing it"))
+        << lines[0];
+    EXPECT_FALSE(fs::exists(second.digests)) << "the refused game created nothing";
+
+    ASSERT_TRUE(WaitUntil([&] { return ReadText(dir.File("first.status")).size() > 1; },
+                          std::chrono::minutes(2)));
+    EXPECT_EQ("0\n", ReadText(dir.File("first.status"))) << ReadText(dir.File("first.errors"));
+    EXPECT_EQ("", ReadText(dir.File("first.errors")));
+    // After its last line a replay asks to quit, and that frame is recorded.
+    EXPECT_EQ(played + "0 1\n", ReadText(shared)) << "the first game's recording, whole and alone";
+    EXPECT_EQ(240u, ReadLines(dir.File("first.digests")).size());
+}
+
 // A recording or digest file the system stops taking (here past a file size
 // limit, as on a full disk) is named in a line of its own, each once; each
 // keeps its whole lines up to the failure and the game plays on.
