@@ -48,6 +48,11 @@ bool IsAbsolutePath(const std::string& name);
 // library's terms, UTF-8: on Windows it comes in the ANSI code page.
 std::string SystemNameToUtf8(const char* name);
 
+// The value of the environment variable `name` in UTF-8, empty when it is not
+// set. On Windows it is read as UTF-16, so a file name there reaches the
+// file it names whatever the ANSI code page can spell.
+std::string SwitchValue(const char* name);
+
 // "doing: the system's words for `error`".
 std::string SystemError(const char* doing, int error);
 

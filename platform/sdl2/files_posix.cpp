@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -68,6 +69,11 @@ bool IsAbsolutePath(const std::string& name) {
 
 std::string SystemNameToUtf8(const char* name) {
     return name;
+}
+
+std::string SwitchValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
 }
 
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 // Only what is needed: <windows.h> would rename LoadImage.
@@ -80,6 +81,31 @@ bool IsAbsolutePath(const std::string& name) {
 
 std::string SystemNameToUtf8(const char* name) {
     return AnsiToUtf8(name);
+}
+
+std::string SwitchValue(const char* name) {
+    // The ANSI environment would hand over the name as the code page spells
+    // it, a "best fit" where it cannot: another file's name.
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    const DWORD wideLength = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (wideLength == 0) {
+        return {};
+    }
+    std::wstring wide(wideLength, L'\0');
+    const DWORD got = GetEnvironmentVariableW(wideName.c_str(), wide.data(), wideLength);
+    if (got == 0 || got >= wideLength) {
+        return {};
+    }
+    wide.resize(got);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return {};
+    }
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
+                        nullptr, nullptr);
+    return utf8;
 }
 
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {

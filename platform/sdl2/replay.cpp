@@ -168,11 +168,6 @@ bool OpenLineFile(LineFile& out, const std::string& name, const char* switchName
     return true;
 }
 
-std::string Getenv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? SystemNameToUtf8(value) : std::string();
-}
-
 }  // namespace
 
 bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
@@ -287,10 +282,10 @@ uint64_t FrameDigest(const SDL_Surface* backBuffer) {
 
 RecordingSwitches SwitchesFromEnvironment() {
     RecordingSwitches switches;
-    switches.recordFile = Getenv("DXLIBDLL_RECORD");
-    switches.replayFile = Getenv("DXLIBDLL_REPLAY");
-    switches.digestFile = Getenv("DXLIBDLL_DIGESTS");
-    const std::string unpaced = Getenv("DXLIBDLL_UNPACED");
+    switches.recordFile = SwitchValue("DXLIBDLL_RECORD");
+    switches.replayFile = SwitchValue("DXLIBDLL_REPLAY");
+    switches.digestFile = SwitchValue("DXLIBDLL_DIGESTS");
+    const std::string unpaced = SwitchValue("DXLIBDLL_UNPACED");
     switches.unpaced = unpaced == "1";
     if (!unpaced.empty() && unpaced != "0" && unpaced != "1") {
         ReportLine("DXLIBDLL_UNPACED=\"" + unpaced + "\" is neither 0 nor 1; frames are paced");
