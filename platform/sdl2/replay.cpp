@@ -114,9 +114,17 @@ void WriteLine(LineFile& out, std::string line) {
     std::string why;
     if (!out.file.Write(line, &why)) {
         out.failed = true;
-        ReportLine("cannot write to \"" + out.name + "\": " + why +
-                   "; it keeps the frames written before");
+        // What the file holds now, said as it is: on a disk full from the
+        // start it holds nothing at all.
+        const uint64_t frames = out.lines - std::min(out.lines, out.headerLines);
+        const std::string kept =
+            out.lines == 0 ? "nothing could be written to it, and it is left empty"
+            : frames == 0  ? "it holds its first line and no frame"
+                           : "it keeps the " + std::to_string(frames) + " frames written before";
+        ReportLine("cannot write to \"" + out.name + "\": " + why + "; " + kept);
+        return;
     }
+    ++out.lines;
 }
 
 // "N HASH": a frame number from 1 and 16 lower-case hex digits.
@@ -391,6 +399,7 @@ bool TakeOverRecordings(Recordings& recordings, std::string* reason) {
             return false;
         }
     }
+    recordings.record.headerLines = 1;
     WriteLine(recordings.record, std::string(kReplayHeader));
     return true;
 }

@@ -403,6 +403,22 @@ TEST(ReplayTest, AWriteErrorNamesItsOwnFileAndKeepsItsWholeLines) {
         EXPECT_EQ(std::to_string(i + 1) + " ", digests[i].substr(0, digests[i].find(' ') + 1));
         EXPECT_EQ(digests[i].find(' ') + 17, digests[i].size()) << digests[i];
     }
+    for (const std::string& line : lines) {
+        EXPECT_NE(std::string::npos, line.find("; it keeps the ")) << line;
+    }
+
+    // A disk full from the start: the line says that nothing is in the file.
+    // Standard error goes through a pipe, as no file could take the line.
+    const std::string nothing = dir.File("nothing.replay");
+    ASSERT_EQ(0, RunShell("(ulimit -f 0; DXLIBDLL_UNPACED=1 DXLIBDLL_RECORD='" + nothing +
+                          "' DXLIBDLL_REPLAY='" + dir.File("played.replay") +
+                          "' exec timeout 120 '" CHASER_GAME "') 2>&1 | cat >'" +
+                          dir.File("nothing.errors") + "'"))
+        << ReadText(dir.File("nothing.errors"));
+    EXPECT_EQ("", ReadText(nothing));
+    const std::vector<std::string> said = ReadLines(dir.File("nothing.errors"));
+    ASSERT_EQ(1u, said.size()) << ReadText(dir.File("nothing.errors"));
+    EXPECT_NE(std::string::npos, said[0].find("nothing could be written to it")) << said[0];
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
