@@ -220,6 +220,13 @@ bool FileWriter::Open(const std::string& path, size_t startBytes, std::vector<ui
     return true;
 }
 
+FileWriter::NameState FileWriter::CheckName() const {
+    if (IsUnlinked(fd_)) {
+        return NameState::Removed;
+    }
+    return IdentityOfName(path_) == identity_ ? NameState::Same : NameState::Moved;
+}
+
 bool FileWriter::Lock(std::string* reason) {
     const int error = LockToWrite(fd_);
     if (error == 0) {

@@ -142,6 +142,12 @@ class FileWriter {
     uint64_t Size() const { return size_; }
     FileIdentity Identity() const { return identity_; }
 
+    // Whether the name it was opened by still names it: Moved when the name
+    // now leads elsewhere or nowhere (the file renamed, or another put in
+    // its place), Removed when no name reaches the file any more.
+    enum class NameState { Same, Moved, Removed };
+    NameState CheckName() const;
+
     // Takes the file for this game's writing alone, as long as it is open:
     // a second game naming it is refused here, before it changes anything.
     // False with a reason.

@@ -180,6 +180,20 @@ bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<ui
     }
 }
 
+FileIdentity IdentityOfName(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+                        true};
+}
+
+bool IsUnlinked(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && status.st_nlink == 0;
+}
+
 int LockToWrite(int fd) {
     // flock: held by the open file, so neither a second descriptor of ours
     // nor a child's copy lets it go, as closing any of them would an fcntl

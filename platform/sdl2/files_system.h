@@ -51,6 +51,13 @@ bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<ui
 // the file is closed, however the process ends.
 int LockToWrite(int fd);
 
+// Which file `path` names now, without opening it for reading or writing;
+// an unknown identity when nothing is there or it cannot be told.
+FileIdentity IdentityOfName(const std::string& path);
+
+// Whether no name reaches the open file any more (it was removed while open).
+bool IsUnlinked(int fd);
+
 // The file cut to `size` bytes, to be written on from there. False with
 // errno set.
 bool CutTo(int fd, uint64_t size);

@@ -193,6 +193,31 @@ bool ReadPipe(int, uint64_t, const std::string&, std::vector<uint8_t>*, std::str
     return false;
 }
 
+FileIdentity IdentityOfName(const std::string& path) {
+    // Opened for neither reading nor writing: only to be told apart.
+    const HANDLE handle = CreateFileW(NativePath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    FileIdentity identity;
+    if (GetFileInformationByHandle(handle, &information) != 0) {
+        identity = FileIdentity{
+            information.dwVolumeSerialNumber,
+            (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow, true};
+    }
+    CloseHandle(handle);
+    return identity;
+}
+
+bool IsUnlinked(int fd) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileInformationByHandle(HandleOf(fd), &information) != 0 &&
+           information.nNumberOfLinks == 0;
+}
+
 int LockToWrite(int fd) {
     // One byte far past any end a file reaches: a second game's lock on it
     // fails, while readers (a replay of the file, a viewer) read on. A share

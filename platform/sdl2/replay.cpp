@@ -102,6 +102,10 @@ constexpr size_t kReservedFrames = size_t{1} << 18;
 // file begins with.
 constexpr size_t kFirstLineBytes = 64;
 
+// How often a file written is checked to be still at its name: once a second
+// of play.
+constexpr uint64_t kNameCheckLines = 60;
+
 // One line and its newline in a single write, so that a recording or the
 // digests of a game that ends abruptly hold every frame up to it. After a
 // failed write the file is written no more: a recording with a line missing
@@ -125,6 +129,24 @@ void WriteLine(LineFile& out, std::string line) {
         return;
     }
     ++out.lines;
+    // Now and then (a stat a second), whether the name still leads to the
+    // file written: a file removed or renamed over while the game plays
+    // would take its frames with it unsaid.
+    if (out.lines % kNameCheckLines != 0) {
+        return;
+    }
+    const FileWriter::NameState state = out.file.CheckName();
+    if (state == FileWriter::NameState::Removed) {
+        out.failed = true;
+        ReportLine("\"" + out.name + "\" was removed while the game wrote it: its " +
+                   std::to_string(out.lines) + " lines are lost with it, and no more are written");
+    } else if (state == FileWriter::NameState::Moved && !out.moved) {
+        out.moved = true;
+        ReportLine("\"" + out.name +
+                   "\" is no longer the file this game writes (it was renamed, or another took "
+                   "its name): the lines go on into the file it opened, under that file's new "
+                   "name");
+    }
 }
 
 // "N HASH": a frame number from 1 and 16 lower-case hex digits.
