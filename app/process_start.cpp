@@ -26,4 +26,8 @@ void PrepareProcess() {
     }
     // A failed write then returns EPIPE, which the writer ignores.
     signal(SIGPIPE, SIG_IGN);
+    // So does a write past the caller's file size limit (ulimit -f), with
+    // EFBIG: the recording is cut back to its last whole line and the game
+    // plays on, where the signal would end it with half a line written.
+    signal(SIGXFSZ, SIG_IGN);
 }

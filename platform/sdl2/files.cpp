@@ -220,6 +220,26 @@ bool FileWriter::Open(const std::string& path, size_t startBytes, std::vector<ui
     return true;
 }
 
+FileWriter::NameState FileWriter::CheckName() const {
+    if (IsUnlinked(fd_)) {
+        return NameState::Removed;
+    }
+    return IdentityOfName(path_) == identity_ ? NameState::Same : NameState::Moved;
+}
+
+bool FileWriter::Lock(std::string* reason) {
+    const int error = LockToWrite(fd_);
+    if (error == 0) {
+        return true;
+    }
+    *reason = error == EWOULDBLOCK
+                  ? std::string(
+                        "another program is writing it (another game recording into "
+                        "it, say); it is left as it is")
+                  : SystemError("cannot lock it", error);
+    return false;
+}
+
 bool FileWriter::TakeOver(std::string* reason) {
     if (!CutTo(fd_, 0)) {
         *reason = SystemError("cannot empty it", errno);

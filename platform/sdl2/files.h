@@ -51,6 +51,11 @@ std::string SystemNameToUtf8(const char* name);
 // Whether this system finds a file's name whatever its letter case.
 bool NamesIgnoreCase();
 
+// The value of the environment variable `name` in UTF-8, empty when it is not
+// set. On Windows it is read as UTF-16, so a file name there reaches the
+// file it names whatever the ANSI code page can spell.
+std::string SwitchValue(const char* name);
+
 // "doing: the system's words for `error`".
 std::string SystemError(const char* doing, int error);
 
@@ -139,6 +144,17 @@ class FileWriter {
     bool IsOpen() const { return fd_ >= 0; }
     uint64_t Size() const { return size_; }
     FileIdentity Identity() const { return identity_; }
+
+    // Whether the name it was opened by still names it: Moved when the name
+    // now leads elsewhere or nowhere (the file renamed, or another put in
+    // its place), Removed when no name reaches the file any more.
+    enum class NameState { Same, Moved, Removed };
+    NameState CheckName() const;
+
+    // Takes the file for this game's writing alone, as long as it is open:
+    // a second game naming it is refused here, before it changes anything.
+    // False with a reason.
+    bool Lock(std::string* reason);
 
     // Empties the file to be written from its start. False with a reason.
     bool TakeOver(std::string* reason);

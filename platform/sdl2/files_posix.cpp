@@ -1,12 +1,15 @@
 // Files on POSIX systems (Linux, and the web page's file system).
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "files_system.h"
 
@@ -72,6 +75,11 @@ bool NamesIgnoreCase() {
     return false;
 }
 
+std::string SwitchValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
     struct stat status {};
     if (fstat(fd, &status) != 0) {
@@ -131,20 +139,22 @@ bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string*
 
 bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
               std::string* reason) {
-    uint8_t buffer[1 << 16];
+    // On the heap: a caller's small stack (ulimit -s 64) holds no 64 KiB.
+    constexpr size_t kChunk = size_t{1} << 16;
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
     // Opened without waiting, a named pipe reads as ended while nothing has
     // opened it to write: its writer may come yet, and is waited for as
     // for what it sends.
     bool writerCame = false;
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        const ssize_t got = read(fd, buffer.get(), kChunk);
         if (got > 0) {
             if (bytes->size() + static_cast<size_t>(got) > maxBytes) {
                 *reason = "more than " + std::to_string(maxBytes) +
                           " bytes came through the pipe, too many for " + what;
                 return false;
             }
-            bytes->insert(bytes->end(), buffer, buffer + got);
+            bytes->insert(bytes->end(), buffer.get(), buffer.get() + got);
             continue;
         }
         if (got == 0 && (writerCame || !bytes->empty())) {
@@ -172,6 +182,31 @@ bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<ui
         }
         writerCame = writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
     }
+}
+
+FileIdentity IdentityOfName(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+                        true};
+}
+
+bool IsUnlinked(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && status.st_nlink == 0;
+}
+
+int LockToWrite(int fd) {
+    // flock: held by the open file, so neither a second descriptor of ours
+    // nor a child's copy lets it go, as closing any of them would an fcntl
+    // lock.
+    int result;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno == EAGAIN ? EWOULDBLOCK : errno;
 }
 
 bool CutTo(int fd, uint64_t size) {

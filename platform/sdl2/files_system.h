@@ -46,6 +46,18 @@ bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string*
 bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
               std::string* reason);
 
+// Takes the open file for this process's writing alone, without waiting: 0,
+// EWOULDBLOCK when another process holds it, or another errno. Released when
+// the file is closed, however the process ends.
+int LockToWrite(int fd);
+
+// Which file `path` names now, without opening it for reading or writing;
+// an unknown identity when nothing is there or it cannot be told.
+FileIdentity IdentityOfName(const std::string& path);
+
+// Whether no name reaches the open file any more (it was removed while open).
+bool IsUnlinked(int fd);
+
 // The file cut to `size` bytes, to be written on from there. False with
 // errno set.
 bool CutTo(int fd, uint64_t size);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 // Only what is needed: <windows.h> would rename LoadImage.
@@ -84,6 +85,31 @@ std::string SystemNameToUtf8(const char* name) {
 
 bool NamesIgnoreCase() {
     return true;
+}
+
+std::string SwitchValue(const char* name) {
+    // The ANSI environment would hand over the name as the code page spells
+    // it, a "best fit" where it cannot: another file's name.
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    const DWORD wideLength = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (wideLength == 0) {
+        return {};
+    }
+    std::wstring wide(wideLength, L'\0');
+    const DWORD got = GetEnvironmentVariableW(wideName.c_str(), wide.data(), wideLength);
+    if (got == 0 || got >= wideLength) {
+        return {};
+    }
+    wide.resize(got);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return {};
+    }
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
+                        nullptr, nullptr);
+    return utf8;
 }
 
 bool FactsOf(int fd, OpenFileFacts* facts, std::string* reason) {
@@ -169,6 +195,52 @@ bool ReadPipe(int, uint64_t, const std::string&, std::vector<uint8_t>*, std::str
     // No named pipe is taken here (FactsOf calls every pipe a Pipe).
     *reason = NotRegular(FileKind::Pipe);
     return false;
+}
+
+FileIdentity IdentityOfName(const std::string& path) {
+    // Opened for neither reading nor writing: only to be told apart.
+    const HANDLE handle = CreateFileW(NativePath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    FileIdentity identity;
+    if (GetFileInformationByHandle(handle, &information) != 0) {
+        identity = FileIdentity{
+            information.dwVolumeSerialNumber,
+            (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow, true};
+    }
+    CloseHandle(handle);
+    return identity;
+}
+
+bool IsUnlinked(int fd) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileInformationByHandle(HandleOf(fd), &information) != 0 &&
+           information.nNumberOfLinks == 0;
+}
+
+int LockToWrite(int fd) {
+    // One byte far past any end a file reaches: a second game's lock on it
+    // fails, while readers (a replay of the file, a viewer) read on. A share
+    // mode that denies writing would also refuse the digests and the
+    // recording naming one file in this process before they could be told
+    // to be one.
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    const HANDLE handle = HandleOf(fd);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return EBADF;
+    }
+    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) !=
+        0) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION ? EWOULDBLOCK : EIO;
 }
 
 bool CutTo(int fd, uint64_t size) {

@@ -102,6 +102,10 @@ constexpr size_t kReservedFrames = size_t{1} << 18;
 // file begins with.
 constexpr size_t kFirstLineBytes = 64;
 
+// How often a file written is checked to be still at its name: once a second
+// of play.
+constexpr uint64_t kNameCheckLines = 60;
+
 // One line and its newline in a single write, so that a recording or the
 // digests of a game that ends abruptly hold every frame up to it. After a
 // failed write the file is written no more: a recording with a line missing
@@ -114,8 +118,34 @@ void WriteLine(LineFile& out, std::string line) {
     std::string why;
     if (!out.file.Write(line, &why)) {
         out.failed = true;
-        ReportLine("cannot write to \"" + out.name + "\": " + why +
-                   "; it keeps the frames written before");
+        // What the file holds now, said as it is: on a disk full from the
+        // start it holds nothing at all.
+        const uint64_t frames = out.lines - std::min(out.lines, out.headerLines);
+        const std::string kept =
+            out.lines == 0 ? "nothing could be written to it, and it is left empty"
+            : frames == 0  ? "it holds its first line and no frame"
+                           : "it keeps the " + std::to_string(frames) + " frames written before";
+        ReportLine("cannot write to \"" + out.name + "\": " + why + "; " + kept);
+        return;
+    }
+    ++out.lines;
+    // Now and then (a stat a second), whether the name still leads to the
+    // file written: a file removed or renamed over while the game plays
+    // would take its frames with it unsaid.
+    if (out.lines % kNameCheckLines != 0) {
+        return;
+    }
+    const FileWriter::NameState state = out.file.CheckName();
+    if (state == FileWriter::NameState::Removed) {
+        out.failed = true;
+        ReportLine("\"" + out.name + "\" was removed while the game wrote it: its " +
+                   std::to_string(out.lines) + " lines are lost with it, and no more are written");
+    } else if (state == FileWriter::NameState::Moved && !out.moved) {
+        out.moved = true;
+        ReportLine("\"" + out.name +
+                   "\" is no longer the file this game writes (it was renamed, or another took "
+                   "its name): the lines go on into the file it opened, under that file's new "
+                   "name");
     }
 }
 
@@ -168,11 +198,6 @@ bool OpenLineFile(LineFile& out, const std::string& name, const char* switchName
     return true;
 }
 
-std::string Getenv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? SystemNameToUtf8(value) : std::string();
-}
-
 }  // namespace
 
 bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
@@ -185,7 +210,11 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
         // again and again as it grows.
         script->frames.reserve(std::min(
             static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), kReservedFrames));
-        size_t start = 0;
+        // A byte-order mark, as some editors on Windows save text with, is no
+        // part of the first line.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        size_t start =
+            text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
         while (start < text.size() || lineNumber == 0) {
             ++lineNumber;
             const size_t newline = text.find('\n', start);
@@ -196,6 +225,16 @@ bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
                 line.remove_suffix(1);
             }
             start = newline == std::string_view::npos ? text.size() : newline + 1;
+            // The game writes a line and its newline in one write: a line
+            // without one was cut short, and what it holds may read as
+            // another frame ("0 0 2" of "0 0 205").
+            const bool cutShort = newline == std::string_view::npos && !line.empty() &&
+                                  (lineNumber > 1 || kReplayHeader.starts_with(line));
+            if (cutShort) {
+                *badLine = lineNumber;
+                *reason = "cut short, it does not end with a newline";
+                return false;
+            }
             if (lineNumber == 1) {
                 if (line != kReplayHeader) {
                     *badLine = 1;
@@ -273,10 +312,10 @@ uint64_t FrameDigest(const SDL_Surface* backBuffer) {
 
 RecordingSwitches SwitchesFromEnvironment() {
     RecordingSwitches switches;
-    switches.recordFile = Getenv("DXLIBDLL_RECORD");
-    switches.replayFile = Getenv("DXLIBDLL_REPLAY");
-    switches.digestFile = Getenv("DXLIBDLL_DIGESTS");
-    const std::string unpaced = Getenv("DXLIBDLL_UNPACED");
+    switches.recordFile = SwitchValue("DXLIBDLL_RECORD");
+    switches.replayFile = SwitchValue("DXLIBDLL_REPLAY");
+    switches.digestFile = SwitchValue("DXLIBDLL_DIGESTS");
+    const std::string unpaced = SwitchValue("DXLIBDLL_UNPACED");
     switches.unpaced = unpaced == "1";
     if (!unpaced.empty() && unpaced != "0" && unpaced != "1") {
         ReportLine("DXLIBDLL_UNPACED=\"" + unpaced + "\" is neither 0 nor 1; frames are paced");
@@ -305,9 +344,15 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
         } catch (const std::bad_alloc&) {
             why = "not enough memory to read it (" + std::to_string(file.Size()) + " bytes)";
         }
-        if (!read || !ParseReplay(std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                   bytes.size()),
-                                  &recordings.script, &badLine, &why)) {
+        // A file that cannot be opened or read has no line to name.
+        if (!read) {
+            *reason = "replay \"" + switches.replayFile + "\": " + why;
+            recordings = Recordings{};
+            return false;
+        }
+        if (!ParseReplay(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                &recordings.script, &badLine, &why)) {
             *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
                       ": " + why;
             recordings = Recordings{};
@@ -351,6 +396,20 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
             return false;
         }
     }
+    // Another game writing one of them (started a second earlier with the
+    // same name) would have its lines mixed with ours: it keeps its file.
+    const struct {
+        LineFile& file;
+        const char* switchName;
+    } written[] = {{recordings.record, "recording"}, {recordings.digests, "digest file"}};
+    for (const auto& out : written) {
+        std::string why;
+        if (out.file.file.IsOpen() && !out.file.file.Lock(&why)) {
+            *reason = out.switchName + std::string(" \"") + out.file.name + "\": " + why;
+            CloseRecordings(recordings);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -362,6 +421,7 @@ bool TakeOverRecordings(Recordings& recordings, std::string* reason) {
             return false;
         }
     }
+    recordings.record.headerLines = 1;
     WriteLine(recordings.record, std::string(kReplayHeader));
     return true;
 }

@@ -62,6 +62,9 @@ struct LineFile {
     FileWriter file;
     std::string name;
     bool failed = false;
+    uint64_t lines = 0;        // written whole
+    uint64_t headerLines = 0;  // of those, lines before the first frame's
+    bool moved = false;        // its name leads elsewhere now, and that was said
 };
 
 // What the switches asked for: the recording played, read whole, and the

@@ -178,10 +178,10 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
     TempDir dir;
     struct Case {
         std::string text;  // none: the file is missing
-        int badLine;
+        int badLine;       // 0: a file that cannot be read has no line to name
     };
     const Case cases[] = {
-        {"", 1},
+        {"", 0},
         {"chaser-replay 2\n0 0\n", 1},
         {"chaser-replay 1\n0 0\n0 0 205 200\n", 3},  // keys out of order
         {"chaser-replay 1\n0 0 \n", 2},              // a space and no key
@@ -189,6 +189,10 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
         {"chaser-replay 1\n0 2\n", 2},               // quit neither 0 nor 1
         {"chaser-replay 1\n0 0\n\n0 0\n", 3},        // an empty line
         {"chaser-replay 1\n0 0 84\n", 2},            // a code that names no key
+        {"chaser-replay 1\n0 0 205\n0 0 2", 3},      // a last line cut short
+        {"\xEF\xBB\xBF"
+         "chaser-replay 1",
+         1},  // and only its first line
     };
     int number = 0;
     for (const Case& c : cases) {
@@ -204,11 +208,28 @@ TEST(ReplayTest, BrokenRecordingEndsTheGameWithStatus255AndOneLine) {
         const std::vector<std::string> lines = ReadLines(errors);
         ASSERT_EQ(1u, lines.size()) << ReadText(errors);
         EXPECT_NE(std::string::npos, lines[0].find(replay)) << lines[0];
-        EXPECT_NE(std::string::npos, lines[0].find("line " + std::to_string(c.badLine)))
-            << lines[0];
+        if (c.badLine == 0) {
+            EXPECT_EQ(std::string::npos, lines[0].find("\", line")) << lines[0];
+        } else {
+            EXPECT_NE(std::string::npos, lines[0].find("line " + std::to_string(c.badLine)))
+                << lines[0];
+        }
+        if (c.text.find('\n') != std::string::npos && c.text.back() != '\n') {
+            EXPECT_NE(std::string::npos, lines[0].find("cut short")) << lines[0];
+        }
         EXPECT_FALSE(fs::exists(switches.record)) << "nothing is created for a broken replay";
         EXPECT_FALSE(fs::exists(switches.digests));
     }
+
+    // The same recording saved with a byte-order mark and CR LF line ends,
+    // as an editor on Windows may save it, plays.
+    const std::string saved = dir.File("saved.replay");
+    std::ofstream(saved, std::ios::binary) << "\xEF\xBB\xBF"
+                                              "chaser-replay 1\r\n0 0 205\r\n0 0 205\r\n";
+    const Switches switches{"", saved, dir.File("saved.digests")};
+    ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, switches, dir.File("saved.errors")))
+        << ReadText(dir.File("saved.errors"));
+    EXPECT_EQ(2u, ReadLines(switches.digests).size());
 }
 
 // Everything in a folder: each file's kind and contents, by name.
@@ -309,6 +330,42 @@ TEST(ReplayTest, ARecordingFromAPipeWithAWriterPlays) {
     EXPECT_EQ(3u, ReadLines(switches.digests).size());
 }
 
+// Two games recording into one file: the second, started while the first
+// plays, is refused with one line and changes nothing; the first writes its
+// whole recording, as if alone.
+TEST(ReplayTest, ASecondGameRecordingIntoTheSameFileIsRefused) {
+    TempDir dir;
+    // The first plays four seconds, paced, recording what it plays.
+    std::string played = "chaser-replay 1\n";
+    for (int frame = 0; frame < 240; ++frame) {
+        played += frame < 120 ? "0 0 205\n" : "0 0 200 203\n";
+    }
+    std::ofstream(dir.path() / "played.replay", std::ios::binary) << played;
+    const std::string shared = dir.File("shared.replay");
+    const std::string first = "(DXLIBDLL_UNPACED=0 DXLIBDLL_DIGESTS='" + dir.File("first.digests") +
+                              "' DXLIBDLL_REPLAY='" + dir.File("played.replay") +
+                              "' timeout 120 '" CHASER_GAME "' 2>'" + dir.File("first.errors") +
+                              "'; echo $? >'" + dir.File("first.status") + "') & " +
+                              // The second starts once the first has written some frames.
+                              "for i in $(seq 600); do [ \"$(wc -l <'" + shared +
+                              "' 2>/dev/null)\" -ge 10 ] 2>/dev/null && break; sleep 0.1; done;";
+    const Switches second{shared, "", dir.File("second.digests")};
+    EXPECT_EQ(255, RunProgram(CHASER_GAME, {}, second, dir.File("second.errors"), first));
+    const std::vector<std::string> lines = ReadLines(dir.File("second.errors"));
+    ASSERT_EQ(1u, lines.size()) << ReadText(dir.File("second.errors"));
+    EXPECT_NE(std::string::npos, lines[0].find("\"" + shared + "\": another program is writing it"))
+        << lines[0];
+    EXPECT_FALSE(fs::exists(second.digests)) << "the refused game created nothing";
+
+    ASSERT_TRUE(WaitUntil([&] { return ReadText(dir.File("first.status")).size() > 1; },
+                          std::chrono::minutes(2)));
+    EXPECT_EQ("0\n", ReadText(dir.File("first.status"))) << ReadText(dir.File("first.errors"));
+    EXPECT_EQ("", ReadText(dir.File("first.errors")));
+    // After its last line a replay asks to quit, and that frame is recorded.
+    EXPECT_EQ(played + "0 1\n", ReadText(shared)) << "the first game's recording, whole and alone";
+    EXPECT_EQ(240u, ReadLines(dir.File("first.digests")).size());
+}
+
 // A recording or digest file the system stops taking (here past a file size
 // limit, as on a full disk) is named in a line of its own, each once; each
 // keeps its whole lines up to the failure and the game plays on.
@@ -321,10 +378,9 @@ TEST(ReplayTest, AWriteErrorNamesItsOwnFileAndKeepsItsWholeLines) {
     std::ofstream(dir.path() / "played.replay", std::ios::binary) << recording;
     const Switches switches{dir.File("again.replay"), dir.File("played.replay"),
                             dir.File("digests")};
-    // 1024 bytes a file; the signal that limit sends is ignored, so writes
-    // past it fail instead.
-    ASSERT_EQ(
-        0, RunProgram(CHASER_GAME, {}, switches, dir.File("errors"), "trap '' XFSZ; ulimit -f 2;"))
+    // 1024 bytes a file. The signal that limit sends is left as it comes (it
+    // would end the game): the game ignores it, so writes past it fail.
+    ASSERT_EQ(0, RunProgram(CHASER_GAME, {}, switches, dir.File("errors"), "ulimit -f 2;"))
         << ReadText(dir.File("errors"));
     const std::vector<std::string> lines = ReadLines(dir.File("errors"));
     ASSERT_EQ(2u, lines.size()) << ReadText(dir.File("errors"));
@@ -347,6 +403,22 @@ TEST(ReplayTest, AWriteErrorNamesItsOwnFileAndKeepsItsWholeLines) {
         EXPECT_EQ(std::to_string(i + 1) + " ", digests[i].substr(0, digests[i].find(' ') + 1));
         EXPECT_EQ(digests[i].find(' ') + 17, digests[i].size()) << digests[i];
     }
+    for (const std::string& line : lines) {
+        EXPECT_NE(std::string::npos, line.find("; it keeps the ")) << line;
+    }
+
+    // A disk full from the start: the line says that nothing is in the file.
+    // Standard error goes through a pipe, as no file could take the line.
+    const std::string nothing = dir.File("nothing.replay");
+    ASSERT_EQ(0, RunShell("(ulimit -f 0; DXLIBDLL_UNPACED=1 DXLIBDLL_RECORD='" + nothing +
+                          "' DXLIBDLL_REPLAY='" + dir.File("played.replay") +
+                          "' exec timeout 120 '" CHASER_GAME "') 2>&1 | cat >'" +
+                          dir.File("nothing.errors") + "'"))
+        << ReadText(dir.File("nothing.errors"));
+    EXPECT_EQ("", ReadText(nothing));
+    const std::vector<std::string> said = ReadLines(dir.File("nothing.errors"));
+    ASSERT_EQ(1u, said.size()) << ReadText(dir.File("nothing.errors"));
+    EXPECT_NE(std::string::npos, said[0].find("nothing could be written to it")) << said[0];
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
