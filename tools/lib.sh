@@ -59,19 +59,19 @@ run_japanese_wine() { env -u DISPLAY LC_ALL=ja_JP.UTF-8 "$wine64" "$@"; }
 # exit status.
 game_pid=""
 play_then_quit() { # folder seconds signal command...
-    local folder=$1 seconds=$2 signal=$3 i
+    local folder=$1 seconds=$2 signal=$3 digests=${game_digests:-} i
     shift 3
-    if [ -n "${game_digests:-}" ]; then rm -f "$game_digests"; fi
+    if [ -n "$digests" ]; then rm -f "$digests"; fi
     (
         cd "$folder" || exit 1
-        if [ -n "${game_digests:-}" ]; then export DXLIBDLL_DIGESTS=$game_digests; fi
+        if [ -n "$digests" ]; then export DXLIBDLL_DIGESTS=$digests; fi
         if [ -n "${game_stdout:-}" ]; then exec >"$game_stdout"; fi
         if [ -n "${game_stderr:-}" ]; then exec 2>"$game_stderr"; fi
         exec "$@"
     ) &
     game_pid=$!
-    for ((i = 0; i < 1200 && ${#game_digests} > 0; ++i)); do
-        if [ -s "$game_digests" ] || ! kill -0 "$game_pid" 2>/dev/null; then break; fi
+    for ((i = 0; i < 1200 && ${#digests} > 0; ++i)); do
+        if [ -s "$digests" ] || ! kill -0 "$game_pid" 2>/dev/null; then break; fi
         sleep 0.1
     done
     sleep "$seconds"
