@@ -4,7 +4,8 @@
 //  - Memset: one memset of the 640x480x2-byte back buffer.
 //  - Digest: the frame digest (XXH3 of the back buffer) written per frame
 //    when digests are asked for, beside the drawing it checks.
-//  - ParseMillionFrames: reading a recording of a million frames at start-up.
+//  - ReadMillionFrames: reading a recording of a million frames, through once
+//    at start-up and then frame by frame as it plays.
 // Headless in SDL's offscreen driver without 3D acceleration unless
 // SDL_VIDEODRIVER says otherwise. The art comes from bin/resource/bmp beside
 // the program, or --art=DIR.
@@ -14,6 +15,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -117,8 +120,9 @@ void BM_LibraryFrameDigest(benchmark::State& state) {
 }
 BENCHMARK(BM_LibraryFrameDigest)->Unit(benchmark::kMicrosecond);
 
-// A million frames of varied input, as a long recording would hold them.
-void BM_ReplayParseMillionFrames(benchmark::State& state) {
+// A million frames of varied input, as a long recording would hold them,
+// read as the game reads one: through once at start-up, then frame by frame.
+void BM_ReplayReadMillionFrames(benchmark::State& state) {
     std::string text(dxsdl::kReplayHeader);
     text += '\n';
     const char* const lines[] = {"0 0\n", "0 0 205\n", "8 0\n", "0 0 200 203 205 208\n",
@@ -126,19 +130,29 @@ void BM_ReplayParseMillionFrames(benchmark::State& state) {
     for (int i = 0; i < 1000000; ++i) {
         text += lines[(i / 60) % 5];
     }
-    dxsdl::ReplayScript script;
-    size_t badLine = 0;
-    std::string reason;
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "library_frame_bench.replay";
+    std::ofstream(path, std::ios::binary) << text;
+    uint64_t frames = 0;
     for (auto _ : state) {
-        if (!dxsdl::ParseReplay(text, &script, &badLine, &reason)) {
+        dxsdl::ReplayReader reader;
+        uint64_t badLine = 0;
+        std::string reason;
+        if (!reader.Open(path.string(), &badLine, &reason)) {
             state.SkipWithError(reason.c_str());
-            return;
+            break;
         }
-        benchmark::DoNotOptimize(script.frames.data());
+        dxsdl::FrameInput frame;
+        frames = 0;
+        while (reader.Next(&frame, &badLine, &reason) == dxsdl::ReplayReader::Step::Frame) {
+            ++frames;
+        }
+        benchmark::DoNotOptimize(frame);
     }
-    state.counters["frames"] = static_cast<double>(script.frames.size());
+    std::filesystem::remove(path);
+    state.counters["frames"] = static_cast<double>(frames);
 }
-BENCHMARK(BM_ReplayParseMillionFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplayReadMillionFrames)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

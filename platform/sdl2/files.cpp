@@ -53,8 +53,6 @@ FileReader::~FileReader() {
 
 bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, const char* what,
                       std::string* reason) {
-    maxBytes_ = maxBytes;
-    what_ = what;
     const auto refused = [kinds](FileKind kind) {
         return !(kind == FileKind::NamedPipe && kinds == Kinds::RegularOrPipe) &&
                kind != FileKind::Regular;
@@ -87,8 +85,8 @@ bool FileReader::Open(const std::string& path, uint64_t maxBytes, Kinds kinds, c
         return true;
     }
     size_ = facts.size;
-    if (size_ > maxBytes_) {
-        *reason = TooLarge(size_, what_);
+    if (size_ > maxBytes) {
+        *reason = TooLarge(size_, what);
         return false;
     }
     return true;
@@ -118,14 +116,23 @@ bool FileReader::ReadStart(size_t count, std::vector<uint8_t>* bytes, std::strin
 }
 
 bool FileReader::ReadAll(std::vector<uint8_t>* bytes, std::string* reason) {
-    if (pipe_) {
-        return ReadPipe(fd_, maxBytes_, what_, bytes, reason);
-    }
     // One read for the rest: some four hundred small files load at start-up,
     // where every extra call shows.
     const size_t done = bytes->size();
     bytes->resize(static_cast<size_t>(size_));
     return ReadAt(done, bytes->data() + done, bytes->size() - done, reason);
+}
+
+bool FileReader::ReadNext(uint8_t* out, size_t count, size_t* got, std::string* reason) {
+    if (pipe_) {
+        return ReadPipeSome(fd_, out, count, &writerCame_, got, reason);
+    }
+    *got = static_cast<size_t>(std::min<uint64_t>(count, size_ - std::min(next_, size_)));
+    if (!ReadFully(fd_, out, *got, next_, reason)) {
+        return false;
+    }
+    next_ += *got;
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -63,8 +63,8 @@ std::string SystemError(const char* doing, int error);
 // writing, a device) and refuses what is not a regular file, or is larger than
 // the caller's limit, with a reason; so a name that points somewhere odd costs
 // a line, never a hang or a flood of memory. A caller may take named pipes as
-// well (a recording handed over as `<(command)`): those are read as they come,
-// to their end, within the same limit. Closed when dropped.
+// well (a recording handed over as `<(command)`): those are read a piece at a
+// time as they come, to their end. Closed when dropped.
 class FileReader {
   public:
     // RegularOrPipe: a name handed over as it stands (a recording), looked
@@ -102,18 +102,25 @@ class FileReader {
     // made. Regular files only.
     std::FILE* Stream();
 
-    // The whole file (or what comes through the pipe, up to its end), after
-    // the start that `bytes` may hold already from ReadStart. False with a
-    // reason when the read fails or passes the limit.
+    // The whole file, after the start that `bytes` may hold already from
+    // ReadStart. Regular files only; false with a reason when the read fails.
     bool ReadAll(std::vector<uint8_t>* bytes, std::string* reason);
+
+    // Up to `count` bytes from where the last ReadNext ended (the start, after
+    // Open or Rewind); `*got` is 0 at the end. A regular file ends at the size
+    // it had when opened; a pipe ends when its writer closes it. False with a
+    // reason when the read fails.
+    bool ReadNext(uint8_t* out, size_t count, size_t* got, std::string* reason);
+    // Back to the start, for ReadNext. Regular files only.
+    void Rewind() { next_ = 0; }
 
   private:
     int fd_ = -1;
     std::FILE* stream_ = nullptr;  // made by Stream(); owns fd_ from then on
     uint64_t size_ = 0;
-    uint64_t maxBytes_ = 0;
-    std::string what_;
     bool pipe_ = false;
+    bool writerCame_ = false;  // a pipe's, once something came through it
+    uint64_t next_ = 0;        // where ReadNext goes on in a regular file
     FileIdentity identity_;
 };
 

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "files_system.h"
 
@@ -137,33 +136,23 @@ bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string*
     return true;
 }
 
-bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
-              std::string* reason) {
-    // On the heap: a caller's small stack (ulimit -s 64) holds no 64 KiB.
-    constexpr size_t kChunk = size_t{1} << 16;
-    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
-    // Opened without waiting, a named pipe reads as ended while nothing has
-    // opened it to write: its writer may come yet, and is waited for as
-    // for what it sends.
-    bool writerCame = false;
+bool ReadPipeSome(int fd, uint8_t* out, size_t count, bool* writerCame, size_t* got,
+                  std::string* reason) {
     for (;;) {
-        const ssize_t got = read(fd, buffer.get(), kChunk);
-        if (got > 0) {
-            if (bytes->size() + static_cast<size_t>(got) > maxBytes) {
-                *reason = "more than " + std::to_string(maxBytes) +
-                          " bytes came through the pipe, too many for " + what;
-                return false;
-            }
-            bytes->insert(bytes->end(), buffer.get(), buffer.get() + got);
-            continue;
+        const ssize_t received = read(fd, out, count);
+        if (received > 0) {
+            *writerCame = true;
+            *got = static_cast<size_t>(received);
+            return true;
         }
-        if (got == 0 && (writerCame || !bytes->empty())) {
+        if (received == 0 && *writerCame) {
+            *got = 0;
             return true;  // the writer closed its end
         }
-        if (got < 0 && errno == EINTR) {
+        if (received < 0 && errno == EINTR) {
             continue;
         }
-        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        if (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             *reason = SystemError("cannot read it", errno);
             return false;
         }
@@ -180,7 +169,7 @@ bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<ui
             *reason = SystemError("cannot read it", errno);
             return false;
         }
-        writerCame = writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
+        *writerCame = *writerCame || (ready > 0 && (waiting.revents & POLLHUP) != 0);
     }
 }
 

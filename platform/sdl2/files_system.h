@@ -41,10 +41,12 @@ std::FILE* StreamOf(int fd);
 // it ends first. The one way a file's bytes are read.
 bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string* reason);
 
-// What comes through a named pipe, to its end, at most `maxBytes` (for
-// `what`, in messages).
-bool ReadPipe(int fd, uint64_t maxBytes, const std::string& what, std::vector<uint8_t>* bytes,
-              std::string* reason);
+// Up to `count` bytes of what comes through a named pipe, waiting for them;
+// `*got` is 0 once the writer has closed its end. `writerCame` is kept by the
+// caller from call to call: opened without waiting, a pipe reads as ended
+// until its writer has come.
+bool ReadPipeSome(int fd, uint8_t* out, size_t count, bool* writerCame, size_t* got,
+                  std::string* reason);
 
 // Takes the open file for this process's writing alone, without waiting: 0,
 // EWOULDBLOCK when another process holds it, or another errno. Released when

@@ -191,7 +191,7 @@ bool ReadFully(int fd, uint8_t* out, size_t count, uint64_t offset, std::string*
     return true;
 }
 
-bool ReadPipe(int, uint64_t, const std::string&, std::vector<uint8_t>*, std::string* reason) {
+bool ReadPipeSome(int, uint8_t*, size_t, bool*, size_t*, std::string* reason) {
     // No named pipe is taken here (FactsOf calls every pipe a Pipe).
     *reason = NotRegular(FileKind::Pipe);
     return false;

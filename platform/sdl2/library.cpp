@@ -154,7 +154,7 @@ int32_t StartLibrary() {
         }
     } undo{*made};
     std::string reason;
-    // The recording to replay is read whole, and the files to write are
+    // The recording to replay is read through, and the files to write are
     // opened, first: a broken recording, or a file that must not be written,
     // fails the start before any window opens.
     const RecordingSwitches switches = SwitchesFromEnvironment();

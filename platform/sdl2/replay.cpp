@@ -23,81 +23,6 @@ namespace dxsdl {
 
 namespace {
 
-// Codes of dxCheckHitKey, and the largest pad bits, that a line may hold.
-constexpr uint32_t kKeyCodes = 256;
-constexpr uint32_t kMaxPadBits = 255;
-
-// A decimal number at `pos` of at most `limit`, in its one spelling (no sign,
-// no leading zero); `pos` moves past it.
-bool ReadNumber(std::string_view line, size_t* pos, uint32_t limit, uint32_t* value) {
-    const size_t start = *pos;
-    size_t end = start;
-    while (end < line.size() && line[end] >= '0' && line[end] <= '9' && end - start < 10) {
-        ++end;
-    }
-    if (end == start || (line[start] == '0' && end - start > 1)) {
-        return false;
-    }
-    uint64_t number = 0;
-    for (size_t i = start; i < end; ++i) {
-        number = number * 10 + static_cast<uint64_t>(line[i] - '0');
-    }
-    if (number > limit) {
-        return false;
-    }
-    *value = static_cast<uint32_t>(number);
-    *pos = end;
-    return true;
-}
-
-bool ParseFrame(std::string_view line, ReplayScript* script, std::string* reason) {
-    ReplayFrame frame;
-    frame.firstKey = static_cast<uint32_t>(script->keys.size());
-    size_t pos = 0;
-    uint32_t pad = 0;
-    if (!ReadNumber(line, &pos, kMaxPadBits, &pad)) {
-        *reason = "the pad bits are not a number from 0 to 255";
-        return false;
-    }
-    uint32_t quit = 0;
-    if (pos >= line.size() || line[pos] != ' ' || (++pos, !ReadNumber(line, &pos, 1, &quit))) {
-        *reason = "the quit flag after the pad bits is not 0 or 1";
-        return false;
-    }
-    uint32_t previous = 0;
-    while (pos < line.size()) {
-        uint32_t code = 0;
-        if (line[pos] != ' ' || (++pos, !ReadNumber(line, &pos, kKeyCodes - 1, &code))) {
-            *reason = "a key code is not a number from 1 to 255 after a single space";
-            return false;
-        }
-        if (ScancodeForKeyCode(static_cast<int32_t>(code)) == SDL_SCANCODE_UNKNOWN) {
-            *reason = "key code " + std::to_string(code) + " names no key";
-            return false;
-        }
-        if (code <= previous) {
-            *reason = "the key codes are not in ascending order";
-            return false;
-        }
-        previous = code;
-        script->keys.push_back(static_cast<uint8_t>(code));
-    }
-    frame.padBits = static_cast<uint8_t>(pad);
-    frame.quit = quit == 1;
-    frame.keyCount = static_cast<uint16_t>(script->keys.size() - frame.firstKey);
-    script->frames.push_back(frame);
-    return true;
-}
-
-// Hours of play take a few megabytes; past the limit it is no recording,
-// and reading on would only fill memory.
-constexpr uint64_t kMaxReplayBytes = uint64_t{64} << 20;
-
-// Frames reserved at once for a recording: an hour and more of play. A longer
-// one grows as its lines are read, so the memory follows the frames read, not
-// the newlines a file holds (64 MiB of empty lines would reserve 512 MiB).
-constexpr size_t kReservedFrames = size_t{1} << 18;
-
 // Enough of a file to see its first line, the longest a recording or digest
 // file begins with.
 constexpr size_t kFirstLineBytes = 64;
@@ -200,77 +125,6 @@ bool OpenLineFile(LineFile& out, const std::string& name, const char* switchName
 
 }  // namespace
 
-bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine,
-                 std::string* reason) {
-    script->frames.clear();
-    script->keys.clear();
-    size_t lineNumber = 0;
-    try {
-        // One frame a line: reserved at once, a long recording is not copied
-        // again and again as it grows.
-        script->frames.reserve(std::min(
-            static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), kReservedFrames));
-        // A byte-order mark, as some editors on Windows save text with, is no
-        // part of the first line.
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        size_t start =
-            text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
-        while (start < text.size() || lineNumber == 0) {
-            ++lineNumber;
-            const size_t newline = text.find('\n', start);
-            const size_t end = newline == std::string_view::npos ? text.size() : newline;
-            std::string_view line = text.substr(start, end - start);
-            // Lines may end in CR LF, as an editor on Windows may save them.
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            start = newline == std::string_view::npos ? text.size() : newline + 1;
-            // The game writes a line and its newline in one write: a line
-            // without one was cut short, and what it holds may read as
-            // another frame ("0 0 2" of "0 0 205").
-            const bool cutShort = newline == std::string_view::npos && !line.empty() &&
-                                  (lineNumber > 1 || kReplayHeader.starts_with(line));
-            if (cutShort) {
-                *badLine = lineNumber;
-                *reason = "cut short, it does not end with a newline";
-                return false;
-            }
-            if (lineNumber == 1) {
-                if (line != kReplayHeader) {
-                    *badLine = 1;
-                    *reason = "not a recording (the first line is not \"" +
-                              std::string(kReplayHeader) + "\")";
-                    return false;
-                }
-                continue;
-            }
-            if (!ParseFrame(line, script, reason)) {
-                *badLine = lineNumber;
-                return false;
-            }
-        }
-        return true;
-    } catch (const std::bad_alloc&) {
-        *badLine = std::max<size_t>(lineNumber, 1);
-        *reason = "not enough memory for its frames";
-        std::vector<ReplayFrame>().swap(script->frames);
-        std::vector<uint8_t>().swap(script->keys);
-        return false;
-    }
-}
-
-std::string RecordLine(const FrameInput& frame) {
-    std::string line = std::to_string(frame.padBits);
-    line += frame.quit ? " 1" : " 0";
-    for (uint32_t code = 1; code < kKeyCodes; ++code) {
-        if (KeyHeld(frame, static_cast<int32_t>(code)) == 1) {
-            line += ' ';
-            line += std::to_string(code);
-        }
-    }
-    return line;
-}
-
 uint64_t FrameDigest(const SDL_Surface* backBuffer) {
     const auto width = static_cast<size_t>(backBuffer->w);
     const auto rowBytes = width * 2;
@@ -327,39 +181,25 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
                     std::string* reason) {
     recordings = Recordings{};
     recordings.unpaced = switches.unpaced;
-    // The replay first: it is read whole before anything is opened to be
+    // The replay first: it is read through before anything is opened to be
     // written, so a broken one fails before a file is touched.
     if (!switches.replayFile.empty()) {
-        // A pipe is taken too, so a recording can come from a command
-        // (DXLIBDLL_REPLAY=<(unxz -c game.replay.xz)).
-        FileReader file;
-        std::vector<uint8_t> bytes;
+        uint64_t badLine = 0;
         std::string why;
-        size_t badLine = 1;
         bool read = false;
         try {
-            read = file.Open(switches.replayFile, kMaxReplayBytes, FileReader::Kinds::RegularOrPipe,
-                             "a recording", &why) &&
-                   file.ReadAll(&bytes, &why);
+            read = recordings.replay.Open(switches.replayFile, &badLine, &why);
         } catch (const std::bad_alloc&) {
-            why = "not enough memory to read it (" + std::to_string(file.Size()) + " bytes)";
+            why = "not enough memory to read it";
         }
-        // A file that cannot be opened or read has no line to name.
         if (!read) {
-            *reason = "replay \"" + switches.replayFile + "\": " + why;
+            // A file that cannot be opened or read has no line to name.
+            *reason = "replay \"" + switches.replayFile + "\"" +
+                      (badLine == 0 ? "" : ", line " + std::to_string(badLine)) + ": " + why;
             recordings = Recordings{};
             return false;
         }
-        if (!ParseReplay(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                &recordings.script, &badLine, &why)) {
-            *reason = "replay \"" + switches.replayFile + "\", line " + std::to_string(badLine) +
-                      ": " + why;
-            recordings = Recordings{};
-            return false;
-        }
-        recordings.replaying = true;
-        recordings.replayIdentity = file.Identity();
+        recordings.replayName = switches.replayFile;
     }
     // Opened, not yet emptied: whatever fails from here on leaves them as
     // they were (TakeOverRecordings empties them).
@@ -380,9 +220,9 @@ bool OpenRecordings(Recordings& recordings, const RecordingSwitches& switches,
         const std::string& otherName;
         const char* harm;
     } clashes[] = {
-        {recordings.record, recordings.replayIdentity, "DXLIBDLL_RECORD and DXLIBDLL_REPLAY",
+        {recordings.record, recordings.replay.Identity(), "DXLIBDLL_RECORD and DXLIBDLL_REPLAY",
          switches.replayFile, "the recording played would be overwritten"},
-        {recordings.digests, recordings.replayIdentity, "DXLIBDLL_DIGESTS and DXLIBDLL_REPLAY",
+        {recordings.digests, recordings.replay.Identity(), "DXLIBDLL_DIGESTS and DXLIBDLL_REPLAY",
          switches.replayFile, "the recording played would be overwritten"},
         {recordings.digests, recordings.record.file.Identity(),
          "DXLIBDLL_DIGESTS and DXLIBDLL_RECORD", switches.recordFile,
@@ -436,7 +276,7 @@ void CloseRecordings(Recordings& recordings) {
 }
 
 void TakeFrameInput(Recordings& recordings, FrameInput& frame) {
-    if (recordings.replaying) {
+    if (recordings.replay.IsOpen()) {
         // Keys and pads come from the recording alone. A live quit request
         // (the window closed, Ctrl-C, Escape, Back + Start on a pad, the
         // page's quit button) still stops the playback: the person watching
@@ -444,18 +284,24 @@ void TakeFrameInput(Recordings& recordings, FrameInput& frame) {
         // the recording.
         const bool liveQuit = frame.quit || frame.held[SDL_SCANCODE_ESCAPE];
         frame = FrameInput{};
-        if (recordings.nextFrame < recordings.script.frames.size()) {
-            const ReplayFrame& line = recordings.script.frames[recordings.nextFrame++];
-            for (uint32_t i = 0; i < line.keyCount; ++i) {
-                const uint8_t code = recordings.script.keys[line.firstKey + i];
-                frame.held[static_cast<size_t>(ScancodeForKeyCode(code))] = true;
+        if (!recordings.replayEnded) {
+            uint64_t line = 0;
+            std::string why;
+            const ReplayReader::Step step = recordings.replay.Next(&frame, &line, &why);
+            if (step == ReplayReader::Step::Failed) {
+                // Read through at start-up, it was changed or cut since.
+                ReportLine("replay \"" + recordings.replayName + "\"" +
+                           (line == 0 ? "" : ", line " + std::to_string(line)) + ": " + why +
+                           "; the playback stops here");
             }
-            frame.padBits = line.padBits;
-            frame.quit = liveQuit || line.quit;
-        } else {
+            recordings.replayEnded = step != ReplayReader::Step::Frame;
+        }
+        if (recordings.replayEnded) {
             // After the last line a quit request stands.
+            frame = FrameInput{};
             frame.quit = true;
         }
+        frame.quit = frame.quit || liveQuit;
     }
     if (recordings.record.file.IsOpen() && !recordings.record.failed) {
         WriteLine(recordings.record, RecordLine(frame));

@@ -1,44 +1,17 @@
-// Recording and replaying a game, and a digest of every frame shown.
-//
-// A recording is text: the line "chaser-replay 1", then one line per frame,
-// "PAD QUIT KEYS": pad 1's bits, 1 when a quit request stands (else 0), and
-// the key codes held, ascending, each after a single space.
+// Recording and replaying a game, and a digest of every frame shown. What a
+// recording holds is told in replay_reader.h.
 #pragma once
 
 #include <SDL.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "files.h"
 #include "input.h"
+#include "replay_reader.h"
 
 namespace dxsdl {
-
-inline constexpr std::string_view kReplayHeader = "chaser-replay 1";
-
-// One frame of a recording: its held keys are keys[firstKey, firstKey + keyCount).
-struct ReplayFrame {
-    uint32_t firstKey = 0;
-    uint16_t keyCount = 0;
-    uint8_t padBits = 0;
-    bool quit = false;
-};
-
-struct ReplayScript {
-    std::vector<ReplayFrame> frames;
-    std::vector<uint8_t> keys;
-};
-
-// Reads a whole recording. False with the number of the first bad line (from
-// 1) and the reason; a broken recording never plays as something else.
-bool ParseReplay(std::string_view text, ReplayScript* script, size_t* badLine, std::string* reason);
-
-// The recording's line for a frame's input, without the newline.
-std::string RecordLine(const FrameInput& frame);
 
 // The 64-bit XXH3 of the back buffer as RGB565 values, little-endian, rows
 // top to bottom with no padding, whatever the buffer's own depth and pitch.
@@ -67,20 +40,19 @@ struct LineFile {
     bool moved = false;        // its name leads elsewhere now, and that was said
 };
 
-// What the switches asked for: the recording played, read whole, and the
-// recording and digests written.
+// What the switches asked for: the recording played, and the recording and
+// digests written.
 struct Recordings {
-    bool replaying = false;
-    FileIdentity replayIdentity;  // of the recording played, read whole at start-up
-    ReplayScript script;
-    size_t nextFrame = 0;  // the script's frame the next dxProcessMessage begins
+    ReplayReader replay;
+    std::string replayName;
+    bool replayEnded = false;  // its last frame played, or it failed: a quit request stands
     LineFile record;
     LineFile digests;
     uint64_t shownFrames = 0;
     bool unpaced = false;
 };
 
-// The first step of start-up: reads the replay whole, then opens the recording
+// The first step of start-up: reads the replay through, then opens the recording
 // and digest files asked for, changing nothing yet. So a broken replay, a file
 // that cannot be written, a file that is not the game's own to replace (only
 // a missing or empty file, a recording or a digest file is), or two switches

@@ -14,6 +14,7 @@
 #include "library_fixture.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -438,6 +439,68 @@ TEST(ReplayTest, EmptyLinesReserveNothing) {
     EXPECT_NE(std::string::npos, lines[0].find(switches.replay + "\", line 2:")) << lines[0];
 }
 #endif
+
+// The most memory any program this test has run took at once, in KiB.
+long PeakOfChildrenKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
+// A recording past 64 MiB, which hours of play grow to (the game once read a
+// recording whole, and refused one this long): with its last line cut short
+// it is refused naming that line, far past the start; whole, it plays, in
+// the memory a short recording plays in.
+TEST(ReplayTest, ARecordingPast64MiBPlaysInTheMemoryOfAShortOne) {
+    TempDir dir;
+    // Each recording played by a pad alone: its Back + Start stop the
+    // playback after frame 100, the same frames for both. The short one
+    // first: the peak taken after it is its own.
+    const std::string longSession = std::string(REPLAYS_DIR) + "/long-session";
+    ScopedVariable pad("SCRIPTED_GAME_PAD", "1");
+    const Switches shortOne{"", longSession + ".replay", dir.File("short.digests")};
+    ASSERT_EQ(0,
+              RunProgram(SCRIPTED_GAME, {dir.path().string()}, shortOne, dir.File("short.errors")))
+        << ReadText(dir.File("short.errors"));
+    const long shortPeak = PeakOfChildrenKiB();
+
+    // Written a piece at a time: a program started from here begins with this
+    // test's peak memory counted as its own.
+    const std::string replay = dir.File("hours.replay");
+    std::ofstream out(replay, std::ios::binary);
+    const std::string start = ReadText(longSession + ".replay");
+    out << start;
+    uint64_t size = start.size();
+    size_t lines = static_cast<size_t>(std::count(start.begin(), start.end(), '\n'));
+    std::string filler;
+    for (int i = 0; i < 4096; ++i) {
+        filler += "0 0 200 203 205 208\n";
+    }
+    for (; size < (uint64_t{68} << 20); size += filler.size(), lines += 4096) {
+        out << filler;
+    }
+    out << "0 0 2";
+    out.close();
+    EXPECT_EQ(255, RunProgram(CHASER_GAME, {}, {"", replay, ""}, dir.File("cut.errors")));
+    const std::vector<std::string> said = ReadLines(dir.File("cut.errors"));
+    ASSERT_EQ(1u, said.size()) << ReadText(dir.File("cut.errors"));
+    EXPECT_NE(std::string::npos,
+              said[0].find("\", line " + std::to_string(lines + 1) + ": cut short"))
+        << said[0];
+
+    fs::resize_file(replay, size);
+    const Switches longOne{"", replay, dir.File("long.digests")};
+    ASSERT_EQ(0, RunProgram(SCRIPTED_GAME, {dir.path().string()}, longOne, dir.File("long.errors")))
+        << ReadText(dir.File("long.errors"));
+    EXPECT_EQ("", ReadText(dir.File("long.errors")));
+    std::vector<std::string> committed = ReadLines(longSession + ".digests");
+    committed.resize(100);
+    EXPECT_EQ("", FirstDifference(committed, ReadLines(longOne.digests)));
+    // The peak over all three runs: the long file's, when it is the higher.
+    // Its 68 MiB held at once would show four times over the margin.
+    const long peak = PeakOfChildrenKiB();
+    EXPECT_LT(peak, shortPeak + 16 * 1024) << "KiB at the peak, against " << shortPeak;
+}
 #endif  // _WIN32
 
 TEST(ReplayTest, AFailedStartLeavesEarlierFilesAsTheyWere) {
