@@ -14,7 +14,8 @@
 //                 recordings, digests), on one backend per system:
 //                 files_posix.cpp (Linux, the web page) or files_win32.cpp,
 //                 behind files_system.h, chosen by the build
-//   decoding.cpp  image headers inspected before decoding; BMP and PNG decoders
+//   decoding.cpp  image headers inspected before decoding; the BMP decoder
+//   png_decoding.cpp  the PNG decoder, where the build has libpng
 //   conversion.cpp  a decoded surface made into an image for the back buffer
 //   images.cpp    the image table: loading within the budget, the summary of
 //                 failed loads, forgetting every image
@@ -30,6 +31,9 @@
 //   signals.cpp   quit signals, and ending a game that cannot answer them
 //   replay.cpp    recording the frames' input, replaying a recording in place
 //                 of live input, a digest of every frame shown
+//   replay_reader.cpp  a recording's lines, written and read; a recording
+//                 read a piece at a time, through once at start-up and then
+//                 frame by frame
 //   messages.cpp  one-line messages on standard error, the program's name
 //
 // The calls run one way, down: library.cpp calls into the others and is the
@@ -39,8 +43,9 @@
 // present.cpp calls into pacing, video and desktop; pacing.cpp into video;
 // images.cpp into decoding, conversion, image_names and files (decoding reads
 // through the reader images.cpp hands it); conversion.cpp into decoding and
-// image; replay.cpp into input and files; and every file may write a message. Each step is handed
-// the parts of the record it works on, and no more.
+// image; replay.cpp into replay_reader, input and files; replay_reader.cpp
+// into input and files; and every file may write a message. Each step is
+// handed the parts of the record it works on, and no more.
 //
 // Outside the record, on purpose, are only what outlives it or is reached
 // from where it cannot be: the quit signals' state (signals.cpp), which the
