@@ -31,10 +31,12 @@ function pageScript(fn) {
 }
 
 // What the page saves (an <a download> of a blob, clicked) is taken in the
-// page, whatever the engine does with downloads: its name and its text.
+// page, whatever the engine does with downloads: its name and its text. On
+// the window: a listener added to the document while a game runs is taken
+// for the game's own, and removed when it ends.
 function catchDownloads() {
   window.chaserSaved = [];
-  document.addEventListener('click', (event) => {
+  window.addEventListener('click', (event) => {
     const link = event.target.closest?.('a[download]');
     if (!link) {
       return;
