@@ -310,10 +310,11 @@ void HandleEvent(Input& input, WindowEvents* window, const SDL_Event& event) {
 
 }  // namespace
 
-// What a web page's own controls add to the frame, and what the page's pads need first (at the end
-// of this file).
+// What a web page's own controls add to the frame, and what the page's pads
+// need first and last (at the end of this file).
 void TakePageControls(Input& input, FrameInput& frame);
 void PreparePagePads();
+void ForgetPagePads();
 
 void StartInput(Input& input) {
     input.held.fill(false);
@@ -334,6 +335,7 @@ void StopInput(Input& input) {
     if (input.padsAvailable) {
         SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     }
+    ForgetPagePads();
     input.padsAvailable = false;
     input.held.fill(false);
     input.down.fill(false);
@@ -406,20 +408,23 @@ bool pageQuitRequested = false;
 // SDL's joystick driver for the page keeps the state a pad has when the
 // browser announces it, and reports only later changes from it. A browser
 // shows a page no pad until a button is pressed on it, so the press that
-// brought the pad in, held, would never count. Announced at rest instead
-// (once per page, for every game it runs), that press is the first change
-// SDL sees, and steers from the next frame. Added before SDL starts its
-// pads, this listener comes before SDL's own: the browser's event goes no
-// further, and one just like it but with the pad at rest goes to the
-// listeners after it in its place (an event's own gamepad may not be
-// replaced).
+// brought the pad in, held, would never count. Announced at rest instead,
+// that press is the first change SDL sees, and steers from the next frame.
+// Added before SDL starts its pads, this listener comes before SDL's own:
+// the browser's event goes no further, and one just like it but with the pad
+// at rest goes to the listeners after it in its place (an event's own
+// gamepad may not be replaced). Each game adds its own and removes it as it
+// stops (or the next game does, after one that never stopped): a listener
+// left on the window would keep the whole of its game's program alive.
 // clang-format off
 EM_JS(void, AnnouncePadsAtRest, (), {
-    if (typeof window === "undefined" || window.dxsdlPadsAtRest) {
+    if (typeof window === "undefined") {
         return;
     }
-    window.dxsdlPadsAtRest = true;
-    window.addEventListener("gamepadconnected", (event) => {
+    if (window.dxsdlPadsAtRest) {
+        window.removeEventListener("gamepadconnected", window.dxsdlPadsAtRest, true);
+    }
+    window.dxsdlPadsAtRest = (event) => {
         const pad = event.gamepad;
         if (!pad || event.dxsdlAtRest) {
             return;
@@ -433,7 +438,15 @@ EM_JS(void, AnnouncePadsAtRest, (), {
         } });
         atRest.dxsdlAtRest = true;
         window.dispatchEvent(atRest);
-    }, true);
+    };
+    window.addEventListener("gamepadconnected", window.dxsdlPadsAtRest, true);
+});
+
+EM_JS(void, StopAnnouncingPadsAtRest, (), {
+    if (typeof window !== "undefined" && window.dxsdlPadsAtRest) {
+        window.removeEventListener("gamepadconnected", window.dxsdlPadsAtRest, true);
+        window.dxsdlPadsAtRest = null;
+    }
 });
 // clang-format on
 
@@ -442,6 +455,10 @@ EM_JS(void, AnnouncePadsAtRest, (), {
 namespace dxsdl {
 void PreparePagePads() {
     AnnouncePadsAtRest();
+}
+
+void ForgetPagePads() {
+    StopAnnouncingPadsAtRest();
 }
 
 void TakePageControls(Input& input, FrameInput& frame) {
@@ -474,6 +491,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void dxsdlRequestQuit() {
 #else
 namespace dxsdl {
 void PreparePagePads() {}
+void ForgetPagePads() {}
 void TakePageControls(Input&, FrameInput&) {}
 }  // namespace dxsdl
 #endif
