@@ -119,18 +119,14 @@ bool ReplayReader::Open(const std::string& path, uint64_t* badLine, std::string*
     window_.resize(kWindowBytes);
     fromPipe_ = file_->IsPipe();
     keepingPiped_ = fromPipe_;
-    FrameInput frame;
-    for (;;) {
-        frame = FrameInput{};
-        const Step step = Next(&frame, badLine, reason);
-        if (step == Step::Failed) {
-            *this = ReplayReader{};
-            return false;
-        }
-        if (step == Step::End) {
-            break;
-        }
-        ++frames_;
+    Step step = Step::Frame;
+    while (step == Step::Frame) {
+        FrameInput frame;
+        step = Next(&frame, badLine, reason);
+    }
+    if (step == Step::Failed) {
+        *this = ReplayReader{};
+        return false;
     }
     // From the start again, to play.
     begin_ = end_ = 0;

@@ -46,7 +46,6 @@ class ReplayReader {
 
     bool IsOpen() const { return file_ != nullptr; }
     FileIdentity Identity() const;
-    uint64_t Frames() const { return frames_; }
 
   private:
     enum class LineStep { Line, End, Failed };
@@ -54,7 +53,6 @@ class ReplayReader {
     // 0 when the file could not be read.
     LineStep NextLine(std::string_view* text, uint64_t* line, std::string* reason);
     bool Refill(std::string* reason);
-    void Restart();
 
     std::unique_ptr<FileReader> file_;
     std::vector<uint8_t> window_;  // a piece of the file: its unread bytes are [begin_, end_)
@@ -67,7 +65,6 @@ class ReplayReader {
     size_t pipedNext_ = 0;  // where the playback goes on in piped_
     uint64_t line_ = 0;     // lines read so far
     bool headerRead_ = false;
-    uint64_t frames_ = 0;  // frames the recording holds, counted by Open
 };
 
 }  // namespace dxsdl
